@@ -67,10 +67,11 @@ void Connection::close() {
 bool SendPacket(Connection& conn, const MessageHeader& header,
                 std::span<const std::uint8_t> payload) {
     // One buffer, one copy: the message leaves in one piece.
-    std::vector<std::uint8_t> message(kHeaderSize + payload.size());
     const auto head = header.encode();
-    std::memcpy(message.data(), head.data(), kHeaderSize);
-    if (!payload.empty()) std::memcpy(message.data() + kHeaderSize, payload.data(), payload.size());
+    std::vector<std::uint8_t> message;
+    message.reserve(kHeaderSize + payload.size());
+    message.insert(message.end(), head.begin(), head.end());
+    message.insert(message.end(), payload.begin(), payload.end());
     trace("Send... %s\n", messageName(header.code(), Direction::ToRecorder).c_str());
     return SendBuffer(conn, message);
 }

@@ -1,0 +1,27 @@
+#pragma once
+// Which string numbers an operator notice shows, and the program's own
+// English texts for them (the front end takes the texts from the resource
+// bundle when it has one; kalix-cli uses these).
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace kalix::app {
+
+struct NoticeStrings {
+    std::uint16_t title_id;
+    std::uint16_t message_id;
+};
+
+// String numbers (5051-5092) for a notice of `kind` and `detail`. A kind or
+// detail without a text of its own gets the generic text of its kind.
+NoticeStrings noticeStrings(std::uint16_t kind, std::uint16_t detail);
+
+// The built-in English text of a string number; empty when there is none.
+std::string_view builtinString(std::uint16_t id);
+
+// Title and message joined for one-line output ("Title: message").
+std::string noticeText(std::uint16_t kind, std::uint16_t detail);
+
+}  // namespace kalix::app

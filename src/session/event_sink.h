@@ -1,0 +1,158 @@
+#pragma once
+// How the session (and later every worker thread) reports to the front end.
+//
+// Each event stands for one message the main window or a dialog receives.
+// Worker threads call post(); an implementation must only queue the event
+// (the Qt front end hands it to the UI thread, kalix-cli to its main loop,
+// tests record it) and must never call back into the session from post().
+
+#include <array>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace kalix::session {
+
+// The application's own window messages, by number.
+enum class WindowMessage : std::uint16_t {
+    WallPaneChanged = 21024,
+    WallControl = 21025,
+    Notice = 21030,
+    ConfigurationStored = 21031,
+    LocalPlayerState = 21032,
+    FirmwareAccepted = 21034,
+    FirmwareRefused = 21035,
+    FirmwareDataReceived = 21036,
+    FirmwareDataFailed = 21037,
+    FirmwareDone = 21038,
+    FirmwareFailed = 21039,
+    MonthTableReady = 21044,
+    EventListReady = 21045,
+    DownloadMonthTableReady = 21046,
+    DayTableReady = 21047,
+    DownloadDayTableReady = 21048,
+    PtzButton = 21049,
+    LogEntriesReady = 21050,
+    SystemInfoReady = 21051,
+    StatusInfoReady = 21052,
+    TalkAccepted = 21053,
+    TalkEnded = 21054,
+    PtzPreset = 21055,
+    EventPageReady = 21056,
+    ProgressOpen = 21064,
+    ProgressPosition = 21065,
+    ProgressClose = 21066,
+    CreateAuxiliaryWindow = 21074,
+    StartUpDone = 21075,
+    RightsChanged = 21077,
+    OpenEventJumpBar = 21078,
+    LocalEventJump = 21079,
+};
+
+// Which window a notice or reply belongs to.
+enum class Owner : std::uint8_t { MainWindow, RemoteSearch, EventList, Firmware };
+
+// Operator notice: kind x 65536 + detail.
+struct Notice {
+    std::uint16_t kind = 0;
+    std::uint16_t detail = 0;
+    Owner owner = Owner::MainWindow;
+
+    std::uint32_t lParam() const { return (std::uint32_t{kind} << 16) | detail; }
+    static Notice fromLParam(std::uint32_t lparam, Owner owner = Owner::MainWindow) {
+        return Notice{static_cast<std::uint16_t>(lparam >> 16),
+                      static_cast<std::uint16_t>(lparam & 0xFFFF), owner};
+    }
+    friend bool operator==(const Notice&, const Notice&) = default;
+};
+
+// A modal message box with a fixed text.
+struct MessageBoxRequest {
+    std::string text;
+    friend bool operator==(const MessageBoxRequest&, const MessageBoxRequest&) = default;
+};
+
+// Main window controls that worker threads redraw.
+enum class Control : std::uint16_t {
+    Freeze = 343,
+    Connect = 360,
+    RSearch = 361,
+    RSetup = 362,
+    Live = 369,
+    Mike = 376,
+    Audio = 378,
+};
+
+enum class ButtonLook : std::uint8_t { Released, Pressed, Disabled };
+
+struct ControlState {
+    Control control;
+    ButtonLook look;
+    friend bool operator==(const ControlState&, const ControlState&) = default;
+};
+
+// What the recorder told us about itself in its login answer.
+struct RecorderIdentity {
+    std::uint8_t protocol_major = 0;
+    std::uint8_t protocol_minor = 0;
+    std::uint8_t product_number = 0;
+    std::uint8_t product_major = 0;
+    std::uint8_t product_minor = 0;
+    std::uint8_t front_ver = 0;
+    std::uint8_t channel_num = 0;  // after the 4/8/16 rule
+    std::uint8_t account = 0;
+    std::array<std::uint8_t, 6> mac{};
+    std::uint8_t feature = 0;
+    std::array<std::uint8_t, 8> key{};
+    std::uint16_t web_port = 0;
+    struct Firmware {
+        std::string name;
+        std::uint32_t version = 0;  // time stamp, seconds since 1970
+    };
+    std::vector<Firmware> firmware;  // parts whose version is non-zero
+    std::int32_t recorder_kind = 0;
+
+    std::string macText() const;  // "xx-xx-xx-xx-xx-xx"
+    std::string keyText() const;  // 16 lower-case hex digits
+    bool acceptsPlaybackViewChange() const { return (feature & 0x08) != 0; }
+};
+
+// The login answer was accepted: live view has been requested.
+struct LoginAccepted {
+    RecorderIdentity identity;
+};
+
+// The connect thread gave up. `session_closed`: the session already ran its
+// close (time-out, refusal, no socket) and the owner should forget it; for
+// other errors the session stays until the operator disconnects.
+struct ConnectFailed {
+    int error = 0;
+    bool session_closed = false;
+};
+
+// LIVE_CHANNEL_INFO arrived: the channels the recorder sends live.
+struct LiveChannels {
+    std::uint32_t mask = 0;  // low 16 bits shown, high 16 video loss
+};
+
+// Any other window message, with its parameters.
+struct WindowPost {
+    WindowMessage message;
+    Owner owner = Owner::MainWindow;
+    std::uint32_t wparam = 0;
+    std::uint32_t lparam = 0;
+    friend bool operator==(const WindowPost&, const WindowPost&) = default;
+};
+
+using Event = std::variant<Notice, MessageBoxRequest, ControlState, LoginAccepted, ConnectFailed,
+                           LiveChannels, WindowPost>;
+
+class EventSink {
+public:
+    virtual ~EventSink() = default;
+    virtual void post(Event event) = 0;
+};
+
+}  // namespace kalix::session

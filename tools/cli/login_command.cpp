@@ -1,0 +1,332 @@
+#include "login_command.h"
+
+#include <poll.h>
+#include <signal.h>
+#include <sys/eventfd.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <charconv>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <optional>
+#include <variant>
+#include <string>
+#include <thread>
+
+#include "app/notice_texts.h"
+#include "app/operation_log.h"
+#include "json_line.h"
+#include "protocol/trace.h"
+#include "protocol/unique_fd.h"
+#include "session/address_resolver.h"
+#include "session/dvr_session.h"
+#include "protocol/blocking_queue.h"
+
+namespace kalix::cli {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+struct LoginOptions {
+    std::string host;
+    std::uint16_t port = session::kDefaultPort;
+    std::string user;
+    std::string password;
+    std::chrono::seconds keep{0};
+    std::chrono::seconds answer_limit{30};
+    bool json = false;
+    bool log = true;
+    std::string location;
+};
+
+void printUsageTo(FILE* out) {
+    std::fputs(
+        "usage: kalix-cli login --host ADDR [--port N] --user NAME --password PASS\n"
+        "                       [--seconds N] [--json]\n"
+        "\n"
+        "  --host ADDR      recorder address, dotted or a host name\n"
+        "  --port N         recorder port, 1-65534 (default 2000)\n"
+        "  --user NAME      user name (up to 16 characters)\n"
+        "  --password PASS  password (up to 16 characters)\n"
+        "  --seconds N      keep the session N seconds after the login (default 0)\n"
+        "  --json           one JSON object per line\n"
+        "  --timeout N      give up when the recorder has not answered the login\n"
+        "                   within N seconds (default 30)\n"
+        "  --location DIR   storage folder of the operation log (default ~/Kalix)\n"
+        "  --no-log         write no operation log\n"
+        "  --trace          trace every message on standard error\n"
+        "\n"
+        "exit status: 0 logged in and closed by us, 3 the session ended otherwise\n"
+        "(refusal, unsupported recorder, connection failure or loss), 2 usage error\n",
+        out);
+}
+
+template <typename T>
+bool parseNumber(std::string_view text, T& out) {
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), out);
+    return ec == std::errc() && end == text.data() + text.size();
+}
+
+std::optional<LoginOptions> parseArgs(std::span<const std::string_view> args, bool& help) {
+    LoginOptions o;
+    bool have_user = false;
+    bool have_password = false;
+    auto fail = [](const char* what, std::string_view arg) {
+        std::fprintf(stderr, "kalix-cli login: %s '%.*s'\n", what, static_cast<int>(arg.size()), arg.data());
+        return std::nullopt;
+    };
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string_view a = args[i];
+        auto value = [&]() -> std::optional<std::string_view> {
+            if (i + 1 >= args.size()) return std::nullopt;
+            return args[++i];
+        };
+        if (a == "--help" || a == "-h") {
+            help = true;
+            return std::nullopt;
+        } else if (a == "--json") {
+            o.json = true;
+        } else if (a == "--no-log") {
+            o.log = false;
+        } else if (a == "--trace") {
+            protocol::enableTrace(true);
+        } else if (a == "--host" || a == "--port" || a == "--user" || a == "--password" ||
+                   a == "--seconds" || a == "--timeout" || a == "--location") {
+            const auto v = value();
+            if (!v) return fail("missing value for", a);
+            if (a == "--host") {
+                o.host = *v;
+            } else if (a == "--user") {
+                o.user = *v;
+                have_user = true;
+            } else if (a == "--password") {
+                o.password = *v;
+                have_password = true;
+            } else if (a == "--location") {
+                o.location = *v;
+            } else if (a == "--port") {
+                unsigned port = 0;
+                if (!parseNumber(*v, port) || port < 1 || port > 65534) return fail("invalid port", *v);
+                o.port = static_cast<std::uint16_t>(port);
+            } else {
+                unsigned seconds = 0;
+                if (!parseNumber(*v, seconds) || seconds > 1'000'000) return fail("invalid number of seconds", *v);
+                (a == "--seconds" ? o.keep : o.answer_limit) = std::chrono::seconds(seconds);
+            }
+        } else {
+            return fail("unknown option", a);
+        }
+    }
+    if (o.host.empty()) return fail("missing", "--host");
+    if (!have_user) return fail("missing", "--user");
+    if (!have_password) return fail("missing", "--password");
+    if (o.user.size() > 16) return fail("user name longer than 16 characters:", o.user);
+    if (o.password.size() > 16) return fail("password longer than 16 characters", "--password");
+    return o;
+}
+
+// Turns SIGINT and SIGTERM into a flag the main loop sees, through a
+// signalfd watched by one small thread.
+class InterruptWatch {
+public:
+    explicit InterruptWatch(std::function<void()> on_interrupt) : on_interrupt_(std::move(on_interrupt)) {
+        sigset_t set;
+        sigemptyset(&set);
+        sigaddset(&set, SIGINT);
+        sigaddset(&set, SIGTERM);
+        pthread_sigmask(SIG_BLOCK, &set, nullptr);  // before any other thread starts
+        signals_.reset(::signalfd(-1, &set, SFD_CLOEXEC));
+        thread_ = std::jthread([this](std::stop_token stop) {
+            std::stop_callback wake(stop, [this] {
+                const std::uint64_t one = 1;
+                [[maybe_unused]] auto n = ::write(wake_.get(), &one, sizeof one);
+            });
+            pollfd fds[2] = {{signals_.get(), POLLIN, 0}, {wake_.get(), POLLIN, 0}};
+            while (!stop.stop_requested()) {
+                if (::poll(fds, 2, -1) < 0 && errno != EINTR) return;
+                if (fds[0].revents != 0) {
+                    signalfd_siginfo info;
+                    [[maybe_unused]] auto n = ::read(signals_.get(), &info, sizeof info);
+                    on_interrupt_();
+                }
+                if (fds[1].revents != 0) return;
+            }
+        });
+    }
+
+private:
+    std::function<void()> on_interrupt_;
+    protocol::UniqueFd signals_;
+    protocol::UniqueFd wake_{::eventfd(0, EFD_CLOEXEC)};
+    std::jthread thread_;
+};
+
+struct Interrupted {};
+using Item = std::variant<session::Event, Interrupted>;
+
+// Session events and the operator's interrupt meet in one queue.
+class CliSink final : public session::EventSink {
+public:
+    void post(session::Event event) override { queue.push(Item(std::move(event))); }
+    protocol::BlockingQueue<Item> queue;
+};
+
+class Printer {
+public:
+    explicit Printer(bool json) : json_(json) {}
+
+    void line(const std::string& json_line, const std::string& text_line) const {
+        const std::string& out = json_ ? json_line : text_line;
+        std::fputs(out.c_str(), stdout);
+        std::fputc('\n', stdout);
+        std::fflush(stdout);
+    }
+
+    void login(const session::RecorderIdentity& id) const {
+        std::string firmware = "[";
+        for (const auto& f : id.firmware) {
+            if (firmware.size() > 1) firmware += ',';
+            firmware += "{\"name\":\"" + jsonEscape(f.name) + "\",\"version\":" + std::to_string(f.version) + "}";
+        }
+        firmware += "]";
+        char versions[32];
+        std::snprintf(versions, sizeof versions, "%u.%u", id.product_major, id.product_minor);
+        JsonLine j("login");
+        j.add("recorder_kind", std::int64_t{id.recorder_kind})
+            .add("channels", std::int64_t{id.channel_num})
+            .add("mac", id.macText())
+            .add("product_number", std::int64_t{id.product_number})
+            .add("product_version", versions)
+            .add("protocol_version", std::to_string(id.protocol_major) + "." + std::to_string(id.protocol_minor))
+            .add("account", std::int64_t{id.account})
+            .add("web_port", std::int64_t{id.web_port})
+            .add("playback_view_change", id.acceptsPlaybackViewChange())
+            .addRaw("firmware", firmware);
+        line(j.str(), "login accepted: recorder kind " + std::to_string(id.recorder_kind) + ", " +
+                          std::to_string(id.channel_num) + " channels, MAC " + id.macText() +
+                          ", product " + std::to_string(id.product_number) + " version " + versions);
+    }
+
+    void notice(const session::Notice& n) const {
+        const std::string text = app::noticeText(n.kind, n.detail);
+        line(JsonLine("notice")
+                 .add("kind", std::int64_t{n.kind})
+                 .add("detail", std::int64_t{n.detail})
+                 .add("text", text)
+                 .str(),
+             "notice " + std::to_string(n.kind) + "." + std::to_string(n.detail) + ": " + text);
+    }
+
+    void messageBox(const std::string& text) const {
+        line(JsonLine("message_box").add("text", text).str(), "message box: " + text);
+    }
+
+    void liveChannels(std::uint32_t mask) const {
+        char hex[16];
+        std::snprintf(hex, sizeof hex, "0x%08x", mask);
+        line(JsonLine("live_channels").add("mask", std::int64_t{mask}).str(),
+             std::string("live channels: ") + hex);
+    }
+
+    void connectFailed(int error) const {
+        line(JsonLine("connect_failed").add("error", std::strerror(error)).str(),
+             std::string("connection failed: ") + std::strerror(error));
+    }
+
+    void closed(std::string_view by, bool logged_in, int status) const {
+        line(JsonLine("closed").add("by", by).add("logged_in", logged_in).add("exit", std::int64_t{status}).str(),
+             "closed by " + std::string(by) + ", exit status " + std::to_string(status));
+    }
+
+private:
+    bool json_;
+};
+
+}  // namespace
+
+void printLoginUsage() { printUsageTo(stderr); }
+
+int runLogin(std::span<const std::string_view> args) {
+    bool help = false;
+    const auto options = parseArgs(args, help);
+    if (!options) {
+        printUsageTo(help ? stdout : stderr);
+        return help ? kExitOk : kExitUsage;
+    }
+    const Printer out(options->json);
+
+    const protocol::UtcOffset offset = protocol::UtcOffset::measure(std::time(nullptr));
+    std::string location = options->location;
+    if (location.empty()) {
+        const char* home = std::getenv("HOME");
+        location = std::string(home != nullptr ? home : ".") + "/Kalix";
+    }
+    app::OperationLog log(location, app::StorageMode::Writable, offset);
+
+    session::SessionOptions so;
+    so.address = session::resolveRecorderAddress(options->host);
+    so.port = options->port;
+    so.user = options->user;
+    so.password = options->password;
+    CliSink sink;
+    session::DvrSession dvr(so, sink, options->log ? &log : nullptr);
+    InterruptWatch interrupts([&sink] { sink.queue.push(Item(Interrupted{})); });
+    dvr.connect();
+
+    bool logged_in = false;
+    std::string ended_by;  // empty while the session runs
+    bool kind2_seen = false;
+    auto deadline = Clock::now() + options->answer_limit;
+
+    auto handle = [&](const Item& item) {
+        if (std::holds_alternative<Interrupted>(item)) {
+            if (ended_by.empty()) ended_by = "client";
+            return;
+        }
+        const auto& event = std::get<session::Event>(item);
+        if (const auto* n = std::get_if<session::Notice>(&event)) {
+            // Once a kind-2 notice has closed the session, the one the
+            // receive thread posts on its way out is the same news again.
+            if (n->kind == 2 && kind2_seen) return;
+            out.notice(*n);
+            if (n->kind == 2) {
+                kind2_seen = true;
+                if (ended_by.empty()) ended_by = "recorder";
+            }
+        } else if (const auto* box = std::get_if<session::MessageBoxRequest>(&event)) {
+            out.messageBox(box->text);
+        } else if (const auto* login = std::get_if<session::LoginAccepted>(&event)) {
+            logged_in = true;
+            out.login(login->identity);
+            deadline = Clock::now() + options->keep;
+        } else if (const auto* failed = std::get_if<session::ConnectFailed>(&event)) {
+            out.connectFailed(failed->error);
+            if (ended_by.empty()) ended_by = "failure";
+        } else if (const auto* live = std::get_if<session::LiveChannels>(&event)) {
+            out.liveChannels(live->mask);
+        }
+    };
+
+    while (ended_by.empty()) {
+        const auto now = Clock::now();
+        if (now >= deadline) {
+            ended_by = logged_in ? "client" : "timeout";
+            break;
+        }
+        if (auto item = sink.queue.popFor(deadline - now)) handle(*item);
+    }
+
+    dvr.close();
+    while (auto item = sink.queue.tryPop()) handle(*item);
+
+    const int status = (logged_in && ended_by == "client") ? kExitOk : kExitSessionEnded;
+    out.closed(ended_by, logged_in, status);
+    return status;
+}
+
+}  // namespace kalix::cli
