@@ -289,11 +289,11 @@ bool DvrSession::onLiveChannelInfo(const MessageHeader& h) {
     // viewable are removed here, and the video-loss mask is rebuilt for the
     // channels that have a decoder.
     live_mask_ = mask;
-    post(LiveChannels{mask});
     live_ = true;
     live_pending_ = false;
     ++live_generation_;
     frame_buffer_.reset();
+    post(LiveChannels{mask});
     return true;
 }
 
