@@ -54,6 +54,8 @@ int main(int argc, char** argv) {
     sigaddset(&signals, SIGINT);
     sigaddset(&signals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+    // A traffic log on a closed pipe must not end the program.
+    signal(SIGPIPE, SIG_IGN);
 
     kalix::sim::RecorderSim sim(cmd->config);
     if (!sim.start()) {
@@ -68,8 +70,7 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
 
     int signal_number = 0;
-    while (sigwait(&signals, &signal_number) != 0) {
-    }
+    sigwait(&signals, &signal_number);
     sim.stop();
     return 0;
 }
