@@ -1,0 +1,217 @@
+// kalix-cli login as a script runs it, against kalix-sim as a separate
+// program on 127.0.0.1.
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+struct Finished {
+    int status = -1;
+    std::string out;
+    std::vector<std::string> lines() const {
+        std::vector<std::string> ls;
+        std::string line;
+        for (char c : out) {
+            if (c == '\n') {
+                ls.push_back(line);
+                line.clear();
+            } else {
+                line += c;
+            }
+        }
+        return ls;
+    }
+};
+
+// Runs a program to its end and collects its standard output.
+Finished run(const std::vector<std::string>& args) {
+    int pipe_fds[2];
+    EXPECT_EQ(::pipe(pipe_fds), 0);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], 1);
+    posix_spawn_file_actions_addclose(&actions, pipe_fds[0]);
+    std::vector<char*> argv;
+    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    const int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(pipe_fds[1]);
+    Finished f;
+    if (rc != 0) {
+        ::close(pipe_fds[0]);
+        return f;
+    }
+    char buf[4096];
+    ssize_t n;
+    while ((n = ::read(pipe_fds[0], buf, sizeof buf)) > 0) f.out.append(buf, static_cast<std::size_t>(n));
+    ::close(pipe_fds[0]);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    f.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return f;
+}
+
+// kalix-sim in the background for one test.
+class SimProcess {
+public:
+    explicit SimProcess(std::vector<std::string> extra = {}) {
+        dir_ = fs::temp_directory_path() / ("kalix-cli-test-" + std::to_string(::getpid()) + "-" +
+                                            std::to_string(counter_++));
+        fs::create_directories(dir_);
+        std::vector<std::string> args = {KALIX_SIM_PATH, "--port", "0", "--port-file", (dir_ / "port").string(),
+                                         "--traffic", traffic().string(), "--quiet"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        std::vector<char*> argv;
+        for (auto& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+        EXPECT_EQ(posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ), 0);
+        posix_spawn_file_actions_destroy(&actions);
+        for (int i = 0; i < 200 && port_.empty(); ++i) {
+            std::ifstream in(dir_ / "port");
+            std::getline(in, port_);
+            if (port_.empty()) std::this_thread::sleep_for(25ms);
+        }
+        EXPECT_FALSE(port_.empty());
+    }
+    ~SimProcess() {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGTERM);
+            int status;
+            ::waitpid(pid_, &status, 0);
+        }
+        fs::remove_all(dir_);
+    }
+    const std::string& port() const { return port_; }
+    fs::path traffic() const { return dir_ / "traffic.jsonl"; }
+    fs::path location() const { return dir_ / "location"; }
+    std::string trafficText() const {
+        std::ifstream in(traffic());
+        return {std::istreambuf_iterator<char>(in), {}};
+    }
+
+private:
+    static inline int counter_ = 0;
+    fs::path dir_;
+    pid_t pid_ = -1;
+    std::string port_;
+};
+
+Finished login(const SimProcess& sim, std::vector<std::string> extra) {
+    std::vector<std::string> args = {KALIX_CLI_PATH, "login", "--host", "127.0.0.1", "--port", sim.port(),
+                                      "--json", "--location", sim.location().string()};
+    args.insert(args.end(), extra.begin(), extra.end());
+    return run(args);
+}
+
+bool contains(const std::string& s, const std::string& part) { return s.find(part) != std::string::npos; }
+
+TEST(CliLogin, AcceptedLoginPrintsLoginThenClosedAndExitsZero) {
+    SimProcess sim({"--user", "admin:1234", "--mac", "00-11-22-33-44-55", "--channels", "8"});
+    const auto r = login(sim, {"--user", "Admin", "--password", "1234"});
+    EXPECT_EQ(r.status, 0) << r.out;
+    const auto lines = r.lines();
+    ASSERT_GE(lines.size(), 2u) << r.out;
+    EXPECT_TRUE(contains(lines.front(), R"("event":"login","recorder_kind":3,"channels":8,"mac":"00-11-22-33-44-55")"))
+        << lines.front();
+    EXPECT_TRUE(contains(lines.back(), R"("event":"closed")")) << lines.back();
+    EXPECT_TRUE(contains(lines.back(), R"("exit":0)"));
+    for (const auto& l : lines) EXPECT_TRUE(l.front() == '{' && l.back() == '}') << l;
+
+    // The recorder saw HELLO, LIVE_REQ, ... and BYE48 at the end.
+    const std::string traffic = sim.trafficText();
+    const auto hello = traffic.find(R"("name":"HELLO")");
+    const auto live = traffic.find(R"("name":"LIVE_REQ")");
+    const auto bye = traffic.find(R"("name":"BYE48")");
+    ASSERT_NE(hello, std::string::npos) << traffic;
+    ASSERT_NE(live, std::string::npos);
+    ASSERT_NE(bye, std::string::npos);
+    EXPECT_LT(hello, live);
+    EXPECT_LT(live, bye);
+    // Login and logout records in the operation log.
+    EXPECT_EQ(fs::file_size(sim.location() / "Log" / "kalix.log"), 8u + 2 * 184u);
+}
+
+TEST(CliLogin, WrongPasswordExitsThreeWithTheRefusalNotice) {
+    SimProcess sim({"--user", "admin:1234"});
+    const auto r = login(sim, {"--user", "admin", "--password", "nope"});
+    EXPECT_EQ(r.status, 3) << r.out;
+    EXPECT_TRUE(contains(r.out, R"({"event":"notice","kind":3,"detail":1,)")) << r.out;
+    EXPECT_TRUE(contains(r.out, R"("kind":2,"detail":0)")) << r.out;
+    EXPECT_FALSE(contains(r.out, R"("event":"login")"));
+}
+
+TEST(CliLogin, UnsupportedRecorderShowsTheMessageBox) {
+    SimProcess sim({"--product", "2"});
+    const auto r = login(sim, {"--user", "admin", "--password", "1234"});
+    EXPECT_EQ(r.status, 3) << r.out;
+    EXPECT_TRUE(contains(r.out, R"({"event":"message_box","text":"Not MOSS-X or LARK!"})")) << r.out;
+}
+
+TEST(CliLogin, RecorderClosingDuringTheSessionExitsThree) {
+    SimProcess sim({"--close-after", "1"});
+    const auto r = login(sim, {"--user", "admin", "--password", "1234", "--seconds", "5"});
+    EXPECT_EQ(r.status, 3) << r.out;
+    EXPECT_TRUE(contains(r.out, R"("event":"login")"));
+    std::size_t kind2 = 0;
+    for (const auto& l : r.lines()) kind2 += contains(l, R"("event":"notice","kind":2,)") ? 1u : 0u;
+    EXPECT_EQ(kind2, 1u) << r.out;
+}
+
+TEST(CliLogin, ConnectionRefusedExitsThree) {
+    std::string port;
+    {
+        SimProcess sim;
+        port = sim.port();
+    }  // the simulator is gone: nothing listens on its port
+    const auto r = run({KALIX_CLI_PATH, "login", "--host", "127.0.0.1", "--port", port, "--user", "a",
+                        "--password", "b", "--json", "--no-log"});
+    EXPECT_EQ(r.status, 3) << r.out;
+    EXPECT_TRUE(contains(r.out, R"("kind":1,"detail":1)")) << r.out;
+}
+
+TEST(CliLogin, UsageErrorsExitTwo) {
+    EXPECT_EQ(run({KALIX_CLI_PATH}).status, 2);
+    EXPECT_EQ(run({KALIX_CLI_PATH, "login"}).status, 2);
+    EXPECT_EQ(run({KALIX_CLI_PATH, "login", "--host", "127.0.0.1", "--user", "a"}).status, 2);
+    EXPECT_EQ(run({KALIX_CLI_PATH, "login", "--host", "h", "--user", "a", "--password", "b", "--port", "65535"}).status, 2);
+    EXPECT_EQ(run({KALIX_CLI_PATH, "login", "--host", "h", "--user", "a", "--password", "b", "--seconds", "x"}).status, 2);
+    EXPECT_EQ(run({KALIX_CLI_PATH, "login", "--bogus"}).status, 2);
+    EXPECT_EQ(run({KALIX_CLI_PATH, "frobnicate"}).status, 2);
+    EXPECT_EQ(run({KALIX_CLI_PATH, "login", "--help"}).status, 0);
+}
+
+TEST(CliLogin, HostNamesResolveToDottedText) {
+    SimProcess sim;
+    const auto r = run({KALIX_CLI_PATH, "login", "--host", "localhost", "--port", sim.port(), "--user", "admin",
+                        "--password", "1234", "--json", "--location", sim.location().string()});
+    EXPECT_EQ(r.status, 0) << r.out;
+    std::ifstream in(sim.location() / "Log" / "kalix.log", std::ios::binary);
+    std::vector<char> bytes{std::istreambuf_iterator<char>(in), {}};
+    ASSERT_GE(bytes.size(), 8u + 184u);
+    EXPECT_EQ(std::string(bytes.data() + 8 + 24), "127.0.0.1");
+}
+
+}  // namespace

@@ -1,0 +1,315 @@
+#include "sim/sim_config.h"
+
+#include <charconv>
+#include <cmath>
+#include <limits>
+
+namespace kalix::sim {
+namespace {
+
+constexpr std::size_t kHelloFieldSize = 16;
+constexpr std::uint32_t kMaxCode = 511;
+constexpr double kMaxCloseAfterSeconds = 1e6;
+
+// Decimal, or hexadecimal with a 0x prefix.
+std::optional<std::uint64_t> parseUnsigned(std::string_view text, std::uint64_t max) {
+    int base = 10;
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        text.remove_prefix(2);
+        base = 16;
+    }
+    if (text.empty()) return std::nullopt;
+    std::uint64_t value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, base);
+    if (ec != std::errc{} || end != text.data() + text.size() || value > max) return std::nullopt;
+    return value;
+}
+
+std::optional<std::int32_t> parseSigned(std::string_view text) {
+    if (text.empty()) return std::nullopt;
+    std::int32_t value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc{} || end != text.data() + text.size()) return std::nullopt;
+    return value;
+}
+
+std::optional<std::uint8_t> parseByte(std::string_view text) {
+    const auto v = parseUnsigned(text, 0xFF);
+    if (!v) return std::nullopt;
+    return static_cast<std::uint8_t>(*v);
+}
+
+std::optional<std::uint16_t> parseWord16(std::string_view text) {
+    const auto v = parseUnsigned(text, 0xFFFF);
+    if (!v) return std::nullopt;
+    return static_cast<std::uint16_t>(*v);
+}
+
+// "1.5" -> 1500 ms.
+std::optional<std::chrono::milliseconds> parseSeconds(std::string_view text) {
+    double seconds = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), seconds);
+    if (text.empty() || ec != std::errc{} || end != text.data() + text.size() ||
+        !std::isfinite(seconds) || seconds < 0 || seconds > kMaxCloseAfterSeconds) {
+        return std::nullopt;
+    }
+    return std::chrono::milliseconds(std::llround(seconds * 1000.0));
+}
+
+// "00-1c-2d-3e-4f-50", colons allowed as well.
+std::optional<std::array<std::uint8_t, 6>> parseMac(std::string_view text) {
+    std::array<std::uint8_t, 6> mac{};
+    if (text.size() != 17) return std::nullopt;
+    for (std::size_t i = 0; i < mac.size(); ++i) {
+        const std::string_view pair = text.substr(i * 3, 2);
+        if (i < 5 && text[i * 3 + 2] != '-' && text[i * 3 + 2] != ':') return std::nullopt;
+        std::uint8_t byte = 0;
+        const auto [end, ec] = std::from_chars(pair.data(), pair.data() + 2, byte, 16);
+        if (ec != std::errc{} || end != pair.data() + 2) return std::nullopt;
+        mac[i] = byte;
+    }
+    return mac;
+}
+
+// "MAJ.MIN" with both parts bytes.
+std::optional<std::pair<std::uint8_t, std::uint8_t>> parseVersions(std::string_view text) {
+    const auto dot = text.find('.');
+    if (dot == std::string_view::npos) return std::nullopt;
+    const auto major = parseByte(text.substr(0, dot));
+    const auto minor = parseByte(text.substr(dot + 1));
+    if (!major || !minor) return std::nullopt;
+    return std::pair{*major, *minor};
+}
+
+class ArgumentReader {
+public:
+    ArgumentReader(std::span<const std::string_view> args, std::string& error)
+        : args_(args), error_(error) {}
+
+    bool atEnd() const { return next_ >= args_.size(); }
+
+    // The next option name; a "--name=value" form keeps its value for value().
+    std::string_view option() {
+        std::string_view arg = args_[next_++];
+        inline_value_.reset();
+        if (arg.starts_with("--")) {
+            const auto eq = arg.find('=');
+            if (eq != std::string_view::npos) {
+                inline_value_ = arg.substr(eq + 1);
+                arg = arg.substr(0, eq);
+            }
+        }
+        current_ = arg;
+        return arg;
+    }
+
+    std::optional<std::string_view> value() {
+        if (inline_value_) return std::exchange(inline_value_, std::nullopt);
+        if (atEnd()) {
+            fail("needs a value");
+            return std::nullopt;
+        }
+        return args_[next_++];
+    }
+
+    bool hadStrayValue() const { return inline_value_.has_value(); }
+
+    bool fail(std::string_view why) {
+        error_ = std::string(current_) + ": " + std::string(why);
+        return false;
+    }
+
+private:
+    std::span<const std::string_view> args_;
+    std::string& error_;
+    std::size_t next_ = 0;
+    std::string_view current_;
+    std::optional<std::string_view> inline_value_;
+};
+
+// Reads one option's value through `parse` into `target`.
+template <typename Parse, typename Target>
+bool take(ArgumentReader& reader, Parse parse, Target& target, std::string_view what) {
+    const auto text = reader.value();
+    if (!text) return false;
+    const auto parsed = parse(*text);
+    if (!parsed) return reader.fail("expected " + std::string(what) + ", got '" + std::string(*text) + "'");
+    target = *parsed;
+    return true;
+}
+
+bool parseOne(ArgumentReader& reader, std::string_view opt, CommandLine& cmd, bool& users_given) {
+    SimConfig& c = cmd.config;
+    const auto byteArg = [&](std::uint8_t& target) { return take(reader, parseByte, target, "a number 0-255"); };
+
+    if (opt == "--help" || opt == "-h") {
+        cmd.help = true;
+        return true;
+    }
+    if (opt == "--port") return take(reader, parseWord16, c.port, "a port 0-65535");
+    if (opt == "--port-file") {
+        const auto v = reader.value();
+        if (!v) return false;
+        if (v->empty()) return reader.fail("expected a file name");
+        cmd.port_file = std::string(*v);
+        return true;
+    }
+    if (opt == "--user") {
+        const auto v = reader.value();
+        if (!v) return false;
+        const auto colon = v->find(':');
+        if (colon == std::string_view::npos || colon == 0) return reader.fail("expected NAME:PASS");
+        UserAccount user{std::string(v->substr(0, colon)), std::string(v->substr(colon + 1))};
+        if (user.name.size() > kHelloFieldSize || user.password.size() > kHelloFieldSize) {
+            return reader.fail("name and password are at most 16 bytes each");
+        }
+        if (!users_given) c.users.clear();
+        users_given = true;
+        c.users.push_back(std::move(user));
+        return true;
+    }
+    if (opt == "--product") return byteArg(c.product_number);
+    if (opt == "--channels") return byteArg(c.channel_num);
+    if (opt == "--account") return byteArg(c.account);
+    if (opt == "--feature") return byteArg(c.feature);
+    if (opt == "--front-ver") return byteArg(c.front_ver);
+    if (opt == "--mac") return take(reader, parseMac, c.mac, "xx-xx-xx-xx-xx-xx");
+    if (opt == "--versions" || opt == "--protocol") {
+        std::pair<std::uint8_t, std::uint8_t> v{};
+        if (!take(reader, parseVersions, v, "MAJ.MIN")) return false;
+        if (opt == "--versions") {
+            c.product_major = v.first;
+            c.product_minor = v.second;
+        } else {
+            c.protocol_major = v.first;
+            c.protocol_minor = v.second;
+        }
+        return true;
+    }
+    if (opt == "--web-port") return take(reader, parseWord16, c.web_port, "a port 0-65535");
+    if (opt == "--firm") {
+        const auto v = reader.value();
+        if (!v) return false;
+        const auto eq = v->rfind('=');
+        if (eq == std::string_view::npos || eq == 0 || eq > kFirmNameSize) {
+            return reader.fail("expected NAME=SECONDS with a name of 1-32 bytes");
+        }
+        const auto seconds = parseUnsigned(v->substr(eq + 1), 0xFFFFFFFFu);
+        if (!seconds) return reader.fail("expected NAME=SECONDS");
+        if (c.firmware.size() == kMaxFirmwareParts) return reader.fail("at most 20 firmware parts");
+        c.firmware.emplace_back(std::string(v->substr(0, eq)), static_cast<std::uint32_t>(*seconds));
+        return true;
+    }
+    if (opt == "--bye") {
+        std::int32_t reason = 0;
+        if (!take(reader, parseSigned, reason, "a reason number")) return false;
+        c.bye_reason = reason;
+        return true;
+    }
+    if (opt == "--wrong-password-reason") return take(reader, parseSigned, c.wrong_password_reason, "a reason number");
+    if (opt == "--close-after") {
+        std::chrono::milliseconds delay{};
+        if (!take(reader, parseSeconds, delay, "seconds")) return false;
+        c.close_after = delay;
+        return true;
+    }
+    if (opt == "--unknown") {
+        const auto v = reader.value();
+        if (!v) return false;
+        const auto colon = v->find(':');
+        if (colon == std::string_view::npos) return reader.fail("expected CODE:LEN");
+        const auto code = parseUnsigned(v->substr(0, colon), kMaxCode);
+        const auto len = parseUnsigned(v->substr(colon + 1), 0xFFFF);
+        if (!code || !len) return reader.fail("expected CODE:LEN with a code 0-511 and a length 0-65535");
+        c.unknown_after_login = std::pair{static_cast<std::uint16_t>(*code), static_cast<std::uint16_t>(*len)};
+        return true;
+    }
+    if (opt == "--hello-length") {
+        std::uint16_t len = 0;
+        if (!take(reader, parseWord16, len, "a length 0-65535")) return false;
+        c.hello_length_override = len;
+        return true;
+    }
+    if (opt == "--live-mask") {
+        const auto v = reader.value();
+        if (!v) return false;
+        const auto mask = parseUnsigned(*v, 0xFFFFFFFFu);
+        if (!mask) return reader.fail("expected a 32-bit mask such as 0x000f000f");
+        c.live_mask = static_cast<std::uint32_t>(*mask);
+        return true;
+    }
+    if (opt == "--traffic") {
+        const auto v = reader.value();
+        if (!v) return false;
+        if (v->empty()) return reader.fail("expected a file name or -");
+        c.traffic_path = std::string(*v);
+        return true;
+    }
+
+    // Switches without a value.
+    bool* flag = nullptr;
+    bool flag_value = true;
+    if (opt == "--fragment-replies") flag = &c.fragment_replies;
+    else if (opt == "--oversized-unit") flag = &c.oversized_unit_after_login;
+    else if (opt == "--garbage") flag = &c.garbage_after_login;
+    else if (opt == "--no-live") {
+        flag = &c.answer_live_req;
+        flag_value = false;
+    } else if (opt == "--quiet") {
+        flag = &c.log_events;
+        flag_value = false;
+    }
+    if (flag == nullptr) return reader.fail("unknown option");
+    if (reader.hadStrayValue()) return reader.fail("takes no value");
+    *flag = flag_value;
+    return true;
+}
+
+}  // namespace
+
+std::optional<CommandLine> parseArguments(std::span<const std::string_view> args, std::string& error) {
+    CommandLine cmd;
+    cmd.config.log_events = true;  // the program reports connections unless --quiet
+    bool users_given = false;
+    ArgumentReader reader(args, error);
+    while (!reader.atEnd()) {
+        const std::string_view opt = reader.option();
+        if (!parseOne(reader, opt, cmd, users_given)) return std::nullopt;
+    }
+    return cmd;
+}
+
+std::string usageText() {
+    return R"(Usage: kalix-sim [options]
+A recorder simulator on 127.0.0.1. Runs until SIGINT or SIGTERM.
+
+  --port N                  listen port (0 = any free port; default 0)
+  --port-file F             write the bound port number to F once listening
+  --user NAME:PASS          an account (repeatable; default admin:1234)
+  --product N               product number (11 MOSS-X, 12 LARK; default 11)
+  --versions MAJ.MIN        product major and minor version (default 1.0)
+  --protocol MAJ.MIN        protocol major and minor version (default 1.0)
+  --front-ver N             front version (default 1)
+  --channels N              number of channels (default 16)
+  --account N               account byte (default 0)
+  --mac xx-xx-xx-xx-xx-xx   MAC address
+  --feature N               feature byte (default 0x08)
+  --web-port N              web setup port (default 80)
+  --firm NAME=SECONDS       a firmware part and its time stamp (repeatable, up to 20)
+  --hello-length N          send a login answer of N bytes instead of 768
+  --bye REASON              refuse every login with BYE48 and this reason
+  --wrong-password-reason N reason of the BYE48 for a wrong login (default 2)
+  --close-after SECONDS     close the connection this long after login
+  --unknown CODE:LEN        after login send CODE with LEN payload bytes
+  --fragment-replies        send login and live answers in several pieces
+  --oversized-unit          send one live unit larger than the client's buffer
+  --garbage                 send random bytes after login
+  --live-mask 0xHEX         channels sent (low 16 bits) and in video loss (high 16 bits)
+  --no-live                 leave LIVE_REQ unanswered
+  --traffic FILE            one JSON line per message to FILE (- for standard output)
+  --quiet                   no connection events on standard error
+  --help                    this text
+)";
+}
+
+}  // namespace kalix::sim

@@ -1,0 +1,92 @@
+#pragma once
+// What the simulated recorder is (its identity in the login answer, its
+// accounts) and which faults it plays, plus the kalix-sim command line that
+// fills it in.
+
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace kalix::sim {
+
+// A login the recorder accepts. Compared lower-cased, as the client
+// lower-cases both fields before sending them.
+struct UserAccount {
+    std::string name;
+    std::string password;
+};
+
+inline constexpr std::size_t kMaxFirmwareParts = 20;
+inline constexpr std::size_t kFirmNameSize = 32;
+
+struct SimConfig {
+    std::uint16_t port = 0;  // 0 = ephemeral; always binds 127.0.0.1
+
+    // Identity carried in HELLO48_ACK.
+    std::uint8_t protocol_major = 1, protocol_minor = 0;
+    std::uint8_t product_number = 11;  // 11 MOSS-X (kind 3), 12 LARK (kind 5)
+    std::uint8_t product_major = 1, product_minor = 0, front_ver = 1;
+    std::uint8_t channel_num = 16;
+    std::uint8_t account = 0;
+    std::array<std::uint8_t, 6> mac{0x00, 0x1c, 0x2d, 0x3e, 0x4f, 0x50};
+    std::uint8_t feature = 0x08;  // bit 3: accepts PLAY_VIEW_CH
+    std::array<std::uint8_t, 8> key{0x4b, 0x61, 0x6c, 0x69, 0x78, 0x53, 0x69, 0x6d};
+    std::uint16_t web_port = 80;
+    // FirmName / FirmVer pairs; only the first 20 go out, names cut at 32 bytes.
+    std::vector<std::pair<std::string, std::uint32_t>> firmware;
+    std::vector<UserAccount> users{{"admin", "1234"}};
+    // Send a login answer of this many bytes instead of 768 (cut or
+    // zero-padded).
+    std::optional<std::uint32_t> hello_length_override;
+
+    // Faults.
+    // Answer every HELLO with BYE48 carrying this reason, then close.
+    std::optional<std::int32_t> bye_reason;
+    // The reason of the BYE48 that answers a wrong user name or password.
+    std::int32_t wrong_password_reason = 2;
+    // Close the connection this long after login.
+    std::optional<std::chrono::milliseconds> close_after;
+    // After login, send a message with this code and this many payload bytes.
+    std::optional<std::pair<std::uint16_t, std::uint16_t>> unknown_after_login;
+    // Send HELLO48_ACK and LIVE_CHANNEL_INFO in several TCP writes that cut
+    // the header and the payload.
+    bool fragment_replies = false;
+    // Once live view is answered (or right after login when LIVE_REQ goes
+    // unanswered): one LIVE_DATA unit larger than the client's 1,244,160-byte
+    // reassembly buffer, in 65,535-byte fragments, then a small normal unit.
+    bool oversized_unit_after_login = false;
+    // After login, send bytes that are no message at all.
+    bool garbage_after_login = false;
+    // LIVE_CHANNEL_INFO word 0: low 16 bits the channels sent, upper 16 bits
+    // those in video loss; cut to the requested channels and channel_num.
+    std::uint32_t live_mask = 0xFFFF;
+    bool answer_live_req = true;
+
+    // Where every message goes as one JSON line: empty for nowhere, "-" for
+    // standard output, otherwise a file that is created or truncated.
+    std::string traffic_path;
+    // Connection events ("[sim] conn 1 login admin") on standard error.
+    bool log_events = false;
+};
+
+// The kalix-sim command line.
+struct CommandLine {
+    SimConfig config;
+    std::string port_file;  // empty: none
+    bool help = false;
+};
+
+// Parses the arguments after the program name. On a usage error returns
+// nothing and says why in `error`.
+std::optional<CommandLine> parseArguments(std::span<const std::string_view> args,
+                                          std::string& error);
+
+std::string usageText();
+
+}  // namespace kalix::sim
