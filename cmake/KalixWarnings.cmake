@@ -4,5 +4,5 @@ function(kalix_warnings target)
   target_compile_options(${target} PRIVATE
     -Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wsign-conversion
     -Wnon-virtual-dtor -Wold-style-cast -Wcast-align -Woverloaded-virtual
-    -Wnull-dereference -Wimplicit-fallthrough -Werror)
+    -Wimplicit-fallthrough -Werror)
 endfunction()
