@@ -307,13 +307,16 @@ bool DvrSession::onLiveNack(const MessageHeader& h) {
     return true;
 }
 
+bool DvrSession::gather(ReassemblyBuffer& buffer, const MessageHeader& h, bool& complete) {
+    const auto result = buffer.receiveFragment(*rx_, h);
+    complete = result == ReassemblyBuffer::Result::Complete;
+    return result != ReassemblyBuffer::Result::ReadFailed;
+}
+
 bool DvrSession::onMediaFragment(const MessageHeader& h) {
-    switch (frame_buffer_.receiveFragment(*rx_, h)) {
-    case ReassemblyBuffer::Result::ReadFailed: return false;
-    case ReassemblyBuffer::Result::Partial:
-    case ReassemblyBuffer::Result::Discarded: return true;
-    case ReassemblyBuffer::Result::Complete: break;
-    }
+    bool complete = false;
+    if (!gather(frame_buffer_, h, complete)) return false;
+    if (!complete) return true;
     // Filled in by the live view work (LIVE_DATA while the live flag is set:
     // video to the channel's decoder queue, audio to the audio queue) and by
     // the remote playback work (PLAY_DATA).
@@ -322,12 +325,9 @@ bool DvrSession::onMediaFragment(const MessageHeader& h) {
 }
 
 bool DvrSession::onDownloadFragment(const MessageHeader& h) {
-    switch (download_buffer_.receiveFragment(*rx_, h)) {
-    case ReassemblyBuffer::Result::ReadFailed: return false;
-    case ReassemblyBuffer::Result::Partial:
-    case ReassemblyBuffer::Result::Discarded: return true;
-    case ReassemblyBuffer::Result::Complete: break;
-    }
+    bool complete = false;
+    if (!gather(download_buffer_, h, complete)) return false;
+    if (!complete) return true;
     // Filled in by the archive download work: the unit goes to the
     // transfer writer's queue.
     download_buffer_.reset();
@@ -335,12 +335,9 @@ bool DvrSession::onDownloadFragment(const MessageHeader& h) {
 }
 
 bool DvrSession::onConfigurationFragment(const MessageHeader& h) {
-    switch (configuration_buffer_.receiveFragment(*rx_, h)) {
-    case ReassemblyBuffer::Result::ReadFailed: return false;
-    case ReassemblyBuffer::Result::Partial:
-    case ReassemblyBuffer::Result::Discarded: return true;
-    case ReassemblyBuffer::Result::Complete: break;
-    }
+    bool complete = false;
+    if (!gather(configuration_buffer_, h, complete)) return false;
+    if (!complete) return true;
     // Filled in by the administration work: CRC check of the block, then
     // stored with message 21031 or refused with notice 0x90000.
     configuration_buffer_.reset();

@@ -98,6 +98,9 @@ private:
     bool onBye(const protocol::MessageHeader& h);
     bool onLiveChannelInfo(const protocol::MessageHeader& h);
     bool onLiveNack(const protocol::MessageHeader& h);
+    // Reads one fragment into `buffer`; false when the socket failed.
+    // `complete`: the buffer now holds a whole unit.
+    bool gather(ReassemblyBuffer& buffer, const protocol::MessageHeader& h, bool& complete);
     bool onMediaFragment(const protocol::MessageHeader& h);
     bool onDownloadFragment(const protocol::MessageHeader& h);
     bool onConfigurationFragment(const protocol::MessageHeader& h);
