@@ -71,6 +71,9 @@ struct VideoWall::View {
     // choice after construction and right after a single channel was chosen.
     bool hold_page = true;
 
+    bool full_screen = false;
+    WallRect saved_placement;
+
     bool single_view = false;  // the double-click single view is shown
     int saved_layout = 14;
     int saved_page = 0;
@@ -211,6 +214,38 @@ int VideoWall::captionFontHeight() const {
 int VideoWall::captionCharWidth() const {
     const int points = static_cast<int>((captionFontHeight() + 0.5) * -0.7518797);
     return static_cast<int>(points * 0.85);
+}
+
+bool VideoWall::enterFullScreen(const WallRect& monitor) {
+    {
+        std::lock_guard lock(view_mutex_);
+        if (view_->full_screen) return false;
+        view_->full_screen = true;
+        view_->saved_placement = view_->placement;
+        view_->placement = monitor;
+        recomputeCellsLocked();
+    }
+    notifyWallChanged();
+    return true;
+}
+
+bool VideoWall::leaveFullScreen() {
+    {
+        std::lock_guard lock(view_mutex_);
+        if (!view_->full_screen) return false;
+        view_->full_screen = false;
+        view_->placement = view_->saved_placement;
+        view_->border = 1;
+        view_->background = kWallBackgroundColour;
+        recomputeCellsLocked();
+    }
+    notifyWallChanged();
+    return true;
+}
+
+bool VideoWall::fullScreen() const {
+    std::lock_guard lock(view_mutex_);
+    return view_->full_screen;
 }
 
 void VideoWall::setYuvAvailable(bool available) {

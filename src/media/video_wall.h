@@ -196,6 +196,12 @@ public:
     void setCaptionFont(int size, int weight, std::string_view face);
     int captionFontHeight() const;  // negative, as fonts are created
     int captionCharWidth() const;   // the width the decoders measure captions with
+    // Full screen covers a monitor with the same border and colour; leaving
+    // puts the wall back where it was, with the main window's border and
+    // colour. Both are refused (false) when already in that state.
+    bool enterFullScreen(const WallRect& monitor);
+    bool leaveFullScreen();
+    bool fullScreen() const;
     void setYuvAvailable(bool available);
     bool setDrawPath(DrawPath wanted);  // false when YUV is wanted but unavailable
     DrawPath drawPath() const;

@@ -113,6 +113,13 @@ bool limitedByChannelCount(int layout) {
 
 }  // namespace
 
+std::optional<int> layoutForBarCommand(int command) {
+    constexpr int kFirstBarCommand = 400;
+    const int index = command - kFirstBarCommand;
+    if (index < 0 || index >= static_cast<int>(kSplitLayouts.size())) return std::nullopt;
+    return kSplitLayouts[static_cast<std::size_t>(index)];
+}
+
 int panesPerPage(int layout) { return static_cast<int>(arrangement(layout).size()); }
 
 std::vector<WallRect> layoutCells(int layout, int width, int height, int border) {

@@ -28,6 +28,10 @@ inline constexpr int kMaxCellsPerPage = 16;
 // 10, 13 and 16 panes); the full-screen bar offers the same nine.
 inline constexpr std::array<int, 9> kSplitLayouts{0, 1, 2, 3, 5, 6, 7, 13, 14};
 
+// The full-screen bar's commands 400-408 are its split buttons; any other
+// command leaves full screen (nullopt).
+std::optional<int> layoutForBarCommand(int command);
+
 struct WallRect {
     int left = 0;
     int top = 0;

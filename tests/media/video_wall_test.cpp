@@ -5,12 +5,18 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdint>
+#include <ostream>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
 namespace kalix::media {
+
+inline void PrintTo(const WallRect& r, std::ostream* os) {
+    *os << "(" << r.left << ", " << r.top << ")-(" << r.right << ", " << r.bottom << ")";
+}
+
 namespace {
 
 constexpr WallRect kMainWallRect{54, 67, 874, 661};
@@ -406,6 +412,27 @@ TEST_F(WallTest, SavedChannelsAreVisibleAndDelivered) {
     wall.setActiveChannels(0x00F3, MapReset::Keep);
     wall.selectLayout(1);
     EXPECT_EQ(wall.channelsToSave(), 0x0003);
+}
+
+TEST_F(WallTest, FullScreenCoversTheMonitorAndComesBack) {
+    wall.place(kMainWallRect, 3, 0x123456);
+    const WallRect monitor{1920, 0, 3840, 1080};
+    ASSERT_TRUE(wall.enterFullScreen(monitor));
+    EXPECT_FALSE(wall.enterFullScreen({0, 0, 640, 480}));
+    EXPECT_EQ(wall.placement(), monitor);
+    EXPECT_EQ(wall.border(), 3);
+    // Cells are relative to the wall's own client area.
+    EXPECT_EQ(wall.paneRect(15), (WallRect{1443, 813, 1914, 1074}));
+    ASSERT_TRUE(wall.leaveFullScreen());
+    EXPECT_FALSE(wall.leaveFullScreen());
+    EXPECT_EQ(wall.placement(), kMainWallRect);
+    EXPECT_EQ(wall.border(), 1);
+    EXPECT_EQ(wall.background(), kWallBackgroundColour);
+    EXPECT_EQ(wall.paneRect(15), (WallRect{616, 445, 818, 592}));
+    EXPECT_EQ(layoutForBarCommand(404), 5);
+    EXPECT_EQ(layoutForBarCommand(408), 14);
+    EXPECT_FALSE(layoutForBarCommand(409).has_value());
+    EXPECT_FALSE(layoutForBarCommand(399).has_value());
 }
 
 TEST_F(WallTest, YuvPathOnlyWhenAvailable) {

@@ -3,9 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <ostream>
 #include <vector>
 
 namespace kalix::media {
+
+inline void PrintTo(const WallRect& r, std::ostream* os) {
+    *os << "(" << r.left << ", " << r.top << ")-(" << r.right << ", " << r.bottom << ")";
+}
+
 namespace {
 
 constexpr int kWallWidth = 820;   // the main window's wall, 54,67 to 874,661
