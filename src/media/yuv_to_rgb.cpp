@@ -18,25 +18,33 @@ bool planeFits(std::span<const std::uint8_t> plane, std::size_t stride, std::siz
 }
 
 template <PixelOrder Order>
+inline void putPixel(int luma, int r_add, int g_sub, int b_add, std::uint8_t* out) {
+    const std::uint8_t r = saturate((luma + r_add) >> 6);
+    const std::uint8_t g = saturate((luma - g_sub) >> 6);
+    const std::uint8_t b = saturate((luma + b_add) >> 6);
+    if constexpr (Order == PixelOrder::Rgb) {
+        out[0] = r;
+        out[1] = g;
+        out[2] = b;
+    } else {
+        out[0] = b;
+        out[1] = g;
+        out[2] = r;
+    }
+}
+
+// The chroma terms are worked out once per pair of pixels that share them.
+template <PixelOrder Order>
 void convertRow(const std::uint8_t* y, const std::uint8_t* u, const std::uint8_t* v, std::size_t width,
                 std::uint8_t* out) {
-    for (std::size_t x = 0; x < width; ++x) {
-        const int luma = 74 * (int{y[x]} - 16);
+    for (std::size_t x = 0; x < width; x += 2) {
         const int cb = int{u[x / 2]} - 128;
         const int cr = int{v[x / 2]} - 128;
-        const std::uint8_t r = saturate((luma + 102 * cr) >> 6);
-        const std::uint8_t g = saturate((luma - 25 * cb - 52 * cr) >> 6);
-        const std::uint8_t b = saturate((luma + 129 * cb) >> 6);
-        if constexpr (Order == PixelOrder::Rgb) {
-            out[0] = r;
-            out[1] = g;
-            out[2] = b;
-        } else {
-            out[0] = b;
-            out[1] = g;
-            out[2] = r;
-        }
-        out += 3;
+        const int r_add = 102 * cr;
+        const int g_sub = 25 * cb + 52 * cr;
+        const int b_add = 129 * cb;
+        putPixel<Order>(74 * (int{y[x]} - 16), r_add, g_sub, b_add, out + 3 * x);
+        if (x + 1 < width) putPixel<Order>(74 * (int{y[x + 1]} - 16), r_add, g_sub, b_add, out + 3 * x + 3);
     }
 }
 

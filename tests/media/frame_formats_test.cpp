@@ -118,17 +118,6 @@ TEST(CheckedTitle, MismatchGivesChannelPlusOne) {
     EXPECT_EQ(titleText(checkedTitle(empty, 0, 0)), "CH1");
 }
 
-TEST(FrameInfo, AvailableBytesLowerTheCodedLengthNeverRaiseIt) {
-    FrameInfo info;
-    info.coded_len = 100'000;
-    setAvailable(info, 76);
-    EXPECT_EQ(info.available_len, 76u);
-    EXPECT_EQ(info.coded_len, 76u);
-    info.coded_len = 10;
-    setAvailable(info, 500);
-    EXPECT_EQ(info.coded_len, 10u);
-}
-
 struct BlockIndexCase {
     std::uint32_t mask;
     int selected;

@@ -59,12 +59,6 @@ TEST(FrameQueue, StopRequestEndsAWaitingConsumer) {
     EXPECT_EQ(queue.size(), 1u);
 }
 
-TEST(FrameQueue, PopForGivesUpAfterItsTimeout) {
-    FrameQueue queue;
-    std::stop_source never;
-    EXPECT_FALSE(queue.popFor(never.get_token(), 10ms));
-}
-
 TEST(FrameQueue, DrainWaitEndsWhenTheConsumerBringsItDownToTheLimit) {
     FrameQueue queue;
     for (std::uint32_t i = 0; i < 50; ++i) queue.push(itemOfEpoch(i));
@@ -86,22 +80,6 @@ TEST(FrameQueue, DrainWaitTimesOutOrStopsWithoutAConsumer) {
     queue.clear();
     EXPECT_EQ(queue.size(), 0u);
     EXPECT_TRUE(queue.waitUntilAtMost(0, 10ms));
-}
-
-TEST(AudioBlockQueue, CarriesBlocksUnchanged) {
-    AudioBlockQueue queue;
-    AudioBlock block{};
-    block.fill(0x5A);
-    block[47] = 1;
-    queue.push(block);
-    const auto taken = queue.tryPop();
-    ASSERT_TRUE(taken);
-    EXPECT_EQ(taken->item, block);
-}
-
-TEST(Backlog, MoreThanNinetyEightQueuedIsABacklog) {
-    EXPECT_FALSE(isBacklogged(98));
-    EXPECT_TRUE(isBacklogged(99));
 }
 
 }  // namespace
