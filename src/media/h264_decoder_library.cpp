@@ -9,6 +9,7 @@ extern "C" {
 #include <cstring>
 #include <vector>
 
+#include "media/yuv_to_rgb.h"
 #include "protocol/trace.h"
 
 namespace kalix::media {
@@ -30,8 +31,6 @@ void copyPlane(std::uint8_t* out, const std::uint8_t* in, int in_stride, int wid
         std::memcpy(out + static_cast<std::ptrdiff_t>(r) * width, in + static_cast<std::ptrdiff_t>(r) * in_stride,
                     static_cast<std::size_t>(width));
 }
-
-std::uint8_t clamp8(int v) { return static_cast<std::uint8_t>(v < 0 ? 0 : (v > 255 ? 255 : v)); }
 
 }  // namespace
 
@@ -89,22 +88,17 @@ private:
             copyPlane(out + w * h + (w / 2) * (h / 2), f.data[2], f.linesize[2], w / 2, h / 2);
             return kDecodedPicture;
         }
-        // Studio-range BT.601 in 6-bit fixed point, the client's one
-        // conversion for pictures.
-        for (int y = 0; y < h; ++y) {
-            const std::uint8_t* yr = f.data[0] + static_cast<std::ptrdiff_t>(y) * f.linesize[0];
-            const std::uint8_t* ur = f.data[1] + static_cast<std::ptrdiff_t>(y / 2) * f.linesize[1];
-            const std::uint8_t* vr = f.data[2] + static_cast<std::ptrdiff_t>(y / 2) * f.linesize[2];
-            std::uint8_t* o = out + static_cast<std::ptrdiff_t>(y) * w * 3;
-            for (int x = 0; x < w; ++x) {
-                const int c = 74 * (yr[x] - 16);
-                const int u = ur[x / 2] - 128;
-                const int v = vr[x / 2] - 128;
-                o[3 * x] = clamp8((c + 102 * v) >> 6);
-                o[3 * x + 1] = clamp8((c - 25 * u - 52 * v) >> 6);
-                o[3 * x + 2] = clamp8((c + 129 * u) >> 6);
-            }
-        }
+        const auto uh = static_cast<std::size_t>(h / 2);
+        YuvPlanes planes;
+        planes.y = {f.data[0], static_cast<std::size_t>(f.linesize[0]) * static_cast<std::size_t>(h)};
+        planes.u = {f.data[1], static_cast<std::size_t>(f.linesize[1]) * uh};
+        planes.v = {f.data[2], static_cast<std::size_t>(f.linesize[2]) * uh};
+        planes.width = static_cast<std::size_t>(w);
+        planes.height = static_cast<std::size_t>(h);
+        planes.y_stride = static_cast<std::size_t>(f.linesize[0]);
+        planes.uv_stride = static_cast<std::size_t>(f.linesize[1]);
+        if (f.linesize[1] != f.linesize[2]) return kDecodeBadData;
+        if (!yuv420ToRgb24(planes, picture, PixelOrder::Rgb, RowOrder::TopDown)) return kDecodeBadData;
         return kDecodedPicture;
     }
 
