@@ -8,6 +8,7 @@
 
 #include <cerrno>
 
+#include "media/unit_router.h"
 #include "protocol/byte_order.h"
 #include "protocol/trace.h"
 #include "session/reason_notices.h"
@@ -35,12 +36,62 @@ bool pause(std::stop_token stop, std::chrono::milliseconds d) {
 
 }  // namespace
 
+// Answers the channel decoders' questions from the session's live state and
+// the owner's callbacks.
+class DvrSession::LiveDecoderHost final : public media::DecoderHost {
+public:
+    explicit LiveDecoderHost(DvrSession& session) : session_(session) {}
+
+    bool liveFrameWanted(int channel) override {
+        // Filled in by the administration work: covert channels for users
+        // without the right to see them are dropped here as well.
+        return (session_.video_loss_mask_.load() & (1u << channel)) == 0;
+    }
+    std::string liveTitle(int channel) override {
+        // Filled in by the administration work: the recorder's channel names.
+        return "CH" + std::to_string(channel + 1);
+    }
+    std::int64_t paneTime(int, const media::FrameItem& item) override { return item.header.frameTime(); }
+    bool lineDoubling(int channel) override {
+        const auto& f = session_.options_.live_video.line_doubling;
+        return f ? f(channel) : true;
+    }
+    std::optional<media::AudioIcon> audioIcon(int channel) override {
+        const auto& f = session_.options_.live_video.audio_icon;
+        return f ? f(channel) : std::nullopt;
+    }
+    int textWidth(std::string_view text) override {
+        const auto& f = session_.options_.live_video.text_width;
+        return f ? f(text) : static_cast<int>(text.size()) * 10;
+    }
+    void decoderInitFailed(int) override {
+        session_.post(MessageBoxRequest{"H.264 Decoder Init Error !"});
+    }
+    void pictureDecoded(int channel, std::uint64_t index, media::PictureSize size,
+                        std::span<const std::uint8_t> yuv) override {
+        const auto& f = session_.options_.live_video.picture_decoded;
+        if (f) f(channel, index, size, yuv);
+    }
+
+private:
+    DvrSession& session_;
+};
+
 DvrSession::DvrSession(SessionOptions options, EventSink& sink, OperationLogSink* log)
     : options_(std::move(options)), sink_(sink), log_(log) {
     payload_.reserve(protocol::kMaxPayload);
+    decoder_host_ = std::make_unique<LiveDecoderHost>(*this);
 }
 
 DvrSession::~DvrSession() { close(); }
+
+std::array<std::uint64_t, 16> DvrSession::picturesShown() const {
+    std::array<std::uint64_t, 16> shown{};
+    std::lock_guard lock(decoders_mutex_);
+    for (std::size_t i = 0; i < decoders_.size(); ++i)
+        if (decoders_[i]) shown[i] = decoders_[i]->picturesShown();
+    return shown;
+}
 
 std::optional<RecorderIdentity> DvrSession::identity() const {
     std::lock_guard lock(identity_mutex_);
@@ -284,10 +335,17 @@ bool DvrSession::onBye(const MessageHeader& h) {
 bool DvrSession::onLiveChannelInfo(const MessageHeader& h) {
     if (!readPayload(h)) return false;
     if (payload_.size() < 4) return true;  // not the size it should be: no effect
-    const std::uint32_t mask = protocol::be32(payload_.data());
-    // Filled in by the live view work: channels the wall marks as not
-    // viewable are removed here, and the video-loss mask is rebuilt for the
-    // channels that have a decoder.
+    std::uint32_t mask = protocol::be32(payload_.data());
+    media::VideoWall* wall = options_.live_video.wall;
+    if (wall != nullptr) mask = wall->withoutHiddenChannels(mask);
+    std::uint32_t loss = 0;
+    {
+        std::lock_guard lock(decoders_mutex_);
+        for (int i = 0; i < 16; ++i)
+            if ((mask & (1u << (16 + i))) != 0 && decoders_[static_cast<std::size_t>(i)]) loss |= 1u << i;
+    }
+    video_loss_mask_ = loss;
+    if (wall != nullptr) wall->setActiveChannels(mask & kAllChannels, media::MapReset::IdentityWhenEmpty);
     live_mask_ = mask;
     live_ = true;
     live_pending_ = false;
@@ -317,9 +375,8 @@ bool DvrSession::onMediaFragment(const MessageHeader& h) {
     bool complete = false;
     if (!gather(frame_buffer_, h, complete)) return false;
     if (!complete) return true;
-    // Filled in by the live view work (LIVE_DATA while the live flag is set:
-    // video to the channel's decoder queue, audio to the audio queue) and by
-    // the remote playback work (PLAY_DATA).
+    if (static_cast<Code>(h.code()) == Code::LIVE_DATA && live_) handOverLiveUnit(frame_buffer_.unit(), h);
+    // Filled in by the remote playback work: PLAY_DATA units.
     frame_buffer_.reset();
     return true;
 }
@@ -396,11 +453,61 @@ bool DvrSession::onFixedPayload(const MessageHeader& h, const protocol::MessageS
 
 // ---------------------------------------------------------------- live
 
+void DvrSession::handOverLiveUnit(std::span<const std::uint8_t> unit, const MessageHeader& last) {
+    const media::LiveContext context{live_generation_.load(),
+                                     freeze_ ? media::Freeze::On : media::Freeze::Off};
+    auto route = media::completeLiveUnit(unit, last, context);
+    if (auto* video = std::get_if<media::VideoRoute>(&route)) {
+        const std::size_t channel = video->item.info.channel;
+        std::lock_guard lock(decoders_mutex_);
+        if (channel < decoders_.size() && decoders_[channel])
+            decoders_[channel]->queue().push(std::move(video->item));
+    }
+    // Filled in by the audio work: the selected channel's block of an
+    // AudioRoute goes to the audio thread's queue.
+}
+
+void DvrSession::createDecoders(int channel_count) {
+    media::VideoWall* wall = options_.live_video.wall;
+    if (wall == nullptr) return;
+    std::lock_guard lock(decoders_mutex_);
+    for (int i = 0; i < channel_count && i < 16; ++i) {
+        auto& slot = decoders_[static_cast<std::size_t>(i)];
+        if (!slot) slot = std::make_unique<media::ChannelDecoder>(i, *wall, *decoder_host_);
+    }
+}
+
+void DvrSession::destroyDecoders() {
+    for (std::size_t i = 0; i < decoders_.size(); ++i) {
+        std::unique_ptr<media::ChannelDecoder> decoder;
+        {
+            std::lock_guard lock(decoders_mutex_);
+            decoder = std::move(decoders_[i]);
+        }
+        if (!decoder) continue;
+        // Nothing is appended any more (the live flag is clear); let the
+        // decoder finish what it has, then stop it.
+        decoder->queue().waitUntilAtMost(media::kDrainLimit, std::chrono::seconds(5));
+        decoder->stop();
+    }
+    video_loss_mask_ = 0;
+}
+
+void DvrSession::setFreeze(bool freeze) {
+    freeze_ = freeze;
+    ++live_generation_;
+}
+
 void DvrSession::loginStart() {
     if (live_pending_ || playback_pending_) return;
     live_pending_ = true;
-    // Filled in by the live view work: the wall is reset to the layout for
-    // the channel count and a decoder is created per channel.
+    // Filled in by the local playback work: nothing more while a local
+    // player exists.
+    if (media::VideoWall* wall = options_.live_video.wall) {
+        wall->startView(identity() ? identity()->channel_num : 16);
+        wall->setDisplayMode(media::DisplayMode::Live);
+    }
+    createDecoders(identity() ? identity()->channel_num : 16);
     std::array<std::uint8_t, 4> mask{};
     protocol::putBe32(mask.data(), kAllChannels);
     send(Code::LIVE_REQ, mask);
@@ -421,8 +528,9 @@ void DvrSession::liveStop() {
     std::this_thread::sleep_for(options_.live_stop_pause);
     post(ControlState{Control::Freeze, ButtonLook::Disabled});
     freeze_ = false;
-    // Filled in by the audio and live view work: drain and stop the audio
-    // thread and the channel decoders, then reset the wall.
+    // Filled in by the audio work: drain and stop the audio thread.
+    destroyDecoders();
+    if (media::VideoWall* wall = options_.live_video.wall) wall->resetView();
 }
 
 void DvrSession::audioOnOff(bool on) {

@@ -10,10 +10,12 @@
 //                      the recorder except for the pauses the protocol keeps
 // Everything the session has to tell goes out through the EventSink.
 
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -22,6 +24,8 @@
 #include <thread>
 #include <vector>
 
+#include "media/channel_decoder.h"
+#include "media/video_wall.h"
 #include "protocol/message_header.h"
 #include "protocol/transport.h"
 #include "session/event_sink.h"
@@ -35,6 +39,22 @@ using namespace std::chrono_literals;
 
 inline constexpr std::uint16_t kDefaultPort = 2000;
 inline constexpr std::uint32_t kAllChannels = 0xFFFF;
+
+// What the owner gives the session for live pictures. Without a wall the
+// session logs in and keeps live view running, but decodes nothing.
+struct LiveVideo {
+    media::VideoWall* wall = nullptr;
+    // Whether 480- and 576-line pictures of a channel are line-doubled (the
+    // channel's Deinterlace byte is 0).
+    std::function<bool(int channel)> line_doubling;
+    std::function<int(std::string_view text)> text_width;
+    // The audio icon of a channel, or nothing to leave it.
+    std::function<std::optional<media::AudioIcon>(int channel)> audio_icon;
+    // Every decoded picture as planar YUV, before post-processing (YUV path).
+    std::function<void(int channel, std::uint64_t index, media::PictureSize size,
+                       std::span<const std::uint8_t> yuv)>
+        picture_decoded;
+};
 
 struct SessionOptions {
     std::string address;  // dotted IPv4 text
@@ -50,6 +70,8 @@ struct SessionOptions {
     std::chrono::milliseconds receive_limit = protocol::kReceiveLimit;
     // Pause after LIVE_STOP before the consumers are stopped.
     std::chrono::milliseconds live_stop_pause = 50ms;
+
+    LiveVideo live_video;
 };
 
 class DvrSession {
@@ -73,6 +95,13 @@ public:
     void liveRequest(std::uint32_t mask);
     void liveStop();
     void audioOnOff(bool on);
+    // The freeze button: while set, live pictures are dropped; every change
+    // starts a new stream epoch.
+    void setFreeze(bool freeze);
+    bool frozen() const { return freeze_.load(); }
+    std::uint32_t videoLossMask() const { return video_loss_mask_.load(); }
+    // Pictures shown so far by each channel's decoder (0 without one).
+    std::array<std::uint64_t, 16> picturesShown() const;
 
     bool helloReceived() const { return hello_.load(); }
     bool loggedIn() const { return logged_in_.load(); }
@@ -109,6 +138,11 @@ private:
     bool onFixedPayload(const protocol::MessageHeader& h, const protocol::MessageSpec& spec);
     bool readPayload(const protocol::MessageHeader& h);
 
+    class LiveDecoderHost;
+    void handOverLiveUnit(std::span<const std::uint8_t> unit, const protocol::MessageHeader& last);
+    void createDecoders(int channel_count);
+    void destroyDecoders();
+
     void startKeepAlive();
     void stopKeepAlive();
     void keepAliveThread(std::stop_token stop);
@@ -131,6 +165,12 @@ private:
     mutable std::mutex identity_mutex_;
     std::optional<RecorderIdentity> identity_;
     std::vector<std::uint8_t> hello_answer_;  // the login answer as received
+
+    // -- guarded by decoders_mutex_: created by the login start, taken by
+    //    the receive thread's hand-over, destroyed by the live stop --
+    mutable std::mutex decoders_mutex_;
+    std::array<std::unique_ptr<media::ChannelDecoder>, 16> decoders_;
+    std::unique_ptr<LiveDecoderHost> decoder_host_;
 
     // -- owner's thread only (started in connect/adopt, joined in close) --
     std::jthread connection_thread_;
@@ -163,6 +203,7 @@ private:
     std::atomic<std::int32_t> recorder_kind_{0};
     std::atomic<std::uint32_t> live_generation_{0};
     std::atomic<std::uint32_t> live_mask_{0};
+    std::atomic<std::uint32_t> video_loss_mask_{0};
 };
 
 }  // namespace kalix::session
