@@ -4,7 +4,7 @@
 #include <string_view>
 #include <vector>
 
-#include "login_command.h"
+#include "session_commands.h"
 
 namespace {
 
@@ -14,6 +14,7 @@ void printUsage() {
         "\n"
         "commands:\n"
         "  login   log in to a recorder, keep the session, close it\n"
+        "  live    log in, run live view, record picture checksums and snapshots\n"
         "\n"
         "kalix-cli COMMAND --help shows the options of a command.\n",
         stderr);
@@ -30,6 +31,7 @@ int main(int argc, char** argv) {
     const std::string_view command = args[0];
     const std::span<const std::string_view> rest(args.data() + 1, args.size() - 1);
     if (command == "login") return kalix::cli::runLogin(rest);
+    if (command == "live") return kalix::cli::runLive(rest);
     std::fprintf(stderr, "kalix-cli: unknown command '%.*s'\n", static_cast<int>(command.size()),
                  command.data());
     printUsage();

@@ -1,4 +1,4 @@
-#include "login_command.h"
+#include "session_commands.h"
 
 #include <poll.h>
 #include <signal.h>
@@ -17,7 +17,16 @@
 #include <string>
 #include <thread>
 
+#include <array>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+
 #include "app/notice_texts.h"
+#include "media/md5.h"
+#include "media/video_wall.h"
+#include "media/yuv_to_rgb.h"
+#include "png_writer.h"
 #include "app/operation_log.h"
 #include "json_line.h"
 #include "protocol/trace.h"
@@ -32,7 +41,12 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
+enum class Command : std::uint8_t { Login, Live };
+
 struct LoginOptions {
+    Command command = Command::Login;
+    std::string out_dir;  // live: where frames.md5 and the snapshots go
+    bool have_seconds = false;
     std::string host;
     std::uint16_t port = session::kDefaultPort;
     std::string user;
@@ -44,16 +58,31 @@ struct LoginOptions {
     std::string location;
 };
 
-void printUsageTo(FILE* out) {
+void printUsageTo(FILE* out, Command command) {
+    if (command == Command::Live)
+        std::fputs(
+            "usage: kalix-cli live --host ADDR [--port N] --user NAME --password PASS\n"
+            "                      --seconds N --out DIR [--json]\n"
+            "\n"
+            "Logs in, runs live view N seconds, stops it and closes the session.\n"
+            "DIR/frames.md5: one line per decoded picture, in decode order:\n"
+            "  <channel 0-15> <index within the channel> <width> <height> <md5 of the planar YUV 4:2:0 picture>\n"
+            "DIR/chNN.png: the last picture of channel NN (1-16) as it is shown.\n"
+            "\n",
+            out);
+    else
+        std::fputs(
+            "usage: kalix-cli login --host ADDR [--port N] --user NAME --password PASS\n"
+            "                       [--seconds N] [--json]\n"
+            "\n",
+            out);
     std::fputs(
-        "usage: kalix-cli login --host ADDR [--port N] --user NAME --password PASS\n"
-        "                       [--seconds N] [--json]\n"
-        "\n"
         "  --host ADDR      recorder address, dotted or a host name\n"
         "  --port N         recorder port, 1-65534 (default 2000)\n"
         "  --user NAME      user name (up to 16 characters)\n"
         "  --password PASS  password (up to 16 characters)\n"
-        "  --seconds N      keep the session N seconds after the login (default 0)\n"
+        "  --seconds N      keep the session N seconds after the login (login: default 0)\n"
+        "  --out DIR        live: the folder for frames.md5 and the snapshots\n"
         "  --json           one JSON object per line\n"
         "  --timeout N      give up when the recorder has not answered the login\n"
         "                   within N seconds (default 30)\n"
@@ -72,12 +101,13 @@ bool parseNumber(std::string_view text, T& out) {
     return ec == std::errc() && end == text.data() + text.size();
 }
 
-std::optional<LoginOptions> parseArgs(std::span<const std::string_view> args, bool& help) {
+std::optional<LoginOptions> parseArgs(std::span<const std::string_view> args, Command command, bool& help) {
     LoginOptions o;
+    o.command = command;
     bool have_user = false;
     bool have_password = false;
     auto fail = [](const char* what, std::string_view arg) {
-        std::fprintf(stderr, "kalix-cli login: %s '%.*s'\n", what, static_cast<int>(arg.size()), arg.data());
+        std::fprintf(stderr, "kalix-cli: %s '%.*s'\n", what, static_cast<int>(arg.size()), arg.data());
         return std::nullopt;
     };
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -96,7 +126,8 @@ std::optional<LoginOptions> parseArgs(std::span<const std::string_view> args, bo
         } else if (a == "--trace") {
             protocol::enableTrace(true);
         } else if (a == "--host" || a == "--port" || a == "--user" || a == "--password" ||
-                   a == "--seconds" || a == "--timeout" || a == "--location") {
+                   a == "--seconds" || a == "--timeout" || a == "--location" ||
+                   (a == "--out" && command == Command::Live)) {
             const auto v = value();
             if (!v) return fail("missing value for", a);
             if (a == "--host") {
@@ -109,6 +140,8 @@ std::optional<LoginOptions> parseArgs(std::span<const std::string_view> args, bo
                 have_password = true;
             } else if (a == "--location") {
                 o.location = *v;
+            } else if (a == "--out") {
+                o.out_dir = *v;
             } else if (a == "--port") {
                 unsigned port = 0;
                 if (!parseNumber(*v, port) || port < 1 || port > 65534) return fail("invalid port", *v);
@@ -117,6 +150,7 @@ std::optional<LoginOptions> parseArgs(std::span<const std::string_view> args, bo
                 unsigned seconds = 0;
                 if (!parseNumber(*v, seconds) || seconds > 1'000'000) return fail("invalid number of seconds", *v);
                 (a == "--seconds" ? o.keep : o.answer_limit) = std::chrono::seconds(seconds);
+                if (a == "--seconds") o.have_seconds = true;
             }
         } else {
             return fail("unknown option", a);
@@ -125,6 +159,8 @@ std::optional<LoginOptions> parseArgs(std::span<const std::string_view> args, bo
     if (o.host.empty()) return fail("missing", "--host");
     if (!have_user) return fail("missing", "--user");
     if (!have_password) return fail("missing", "--password");
+    if (command == Command::Live && !o.have_seconds) return fail("missing", "--seconds");
+    if (command == Command::Live && o.out_dir.empty()) return fail("missing", "--out");
     if (o.user.size() > 16) return fail("user name longer than 16 characters:", o.user);
     if (o.password.size() > 16) return fail("password longer than 16 characters", "--password");
     return o;
@@ -249,16 +285,88 @@ private:
 
 }  // namespace
 
-void printLoginUsage() { printUsageTo(stderr); }
+// Live view's pictures: the checksum list as they are decoded, and the
+// last picture of every channel at the end.
+class LiveRecorder {
+public:
+    explicit LiveRecorder(const std::filesystem::path& dir) : dir_(dir) {
+        std::error_code ec;
+        std::filesystem::create_directories(dir_, ec);
+        md5s_.open(dir_ / "frames.md5", std::ios::trunc);
+        ok_ = static_cast<bool>(md5s_);
+        wall_.initialise(16);
+        wall_.place(media::WallRect{54, 67, 874, 661}, 1, media::kWallBackgroundColour);
+        wall_.setYuvAvailable(true);
+        wall_.setDrawPath(media::DrawPath::Yuv);
+    }
+    bool ok() const { return ok_; }
+    media::VideoWall& wall() { return wall_; }
 
-int runLogin(std::span<const std::string_view> args) {
+    // Decoder threads.
+    void pictureDecoded(int channel, std::uint64_t index, media::PictureSize size, std::span<const std::uint8_t> yuv) {
+        const std::string sum = media::md5Hex(yuv);
+        std::lock_guard lock(mutex_);
+        md5s_ << channel << ' ' << index << ' ' << size.width << ' ' << size.height << ' ' << sum << '\n';
+        ++counts_[static_cast<std::size_t>(channel)];
+    }
+
+    std::array<std::uint64_t, 16> counts() const {
+        std::lock_guard lock(mutex_);
+        return counts_;
+    }
+
+    // The pictures as the wall holds them now (line-doubled where that
+    // applies), in colour.
+    void snapshot() {
+        const std::uint16_t shown = wall_.pictureChannels();
+        for (int ch = 0; ch < 16; ++ch) {
+            if ((shown & (1u << ch)) == 0) continue;
+            std::vector<std::uint8_t> rgb;
+            media::PictureSize size;
+            {
+                auto access = wall_.lockChannel(ch);
+                if (!access) continue;
+                size = access->size();
+                const auto w = static_cast<std::size_t>(size.width);
+                const auto h = static_cast<std::size_t>(size.height);
+                rgb.resize(w * h * 3);
+                if (!media::yuv420ToRgb24(media::YuvPlanes::packed(access->picture(), w, h), rgb,
+                                          media::PixelOrder::Rgb, media::RowOrder::TopDown))
+                    continue;
+            }
+            char name[16];
+            std::snprintf(name, sizeof name, "ch%02d.png", ch + 1);
+            writePng(dir_ / name, rgb, size.width, size.height);
+        }
+        std::lock_guard lock(mutex_);
+        md5s_.flush();
+    }
+
+private:
+    std::filesystem::path dir_;
+    media::VideoWall wall_;
+    mutable std::mutex mutex_;
+    std::ofstream md5s_;
+    std::array<std::uint64_t, 16> counts_{};
+    bool ok_ = false;
+};
+
+int runSession(std::span<const std::string_view> args, Command command) {
     bool help = false;
-    const auto options = parseArgs(args, help);
+    const auto options = parseArgs(args, command, help);
     if (!options) {
-        printUsageTo(help ? stdout : stderr);
+        printUsageTo(help ? stdout : stderr, command);
         return help ? kExitOk : kExitUsage;
     }
     const Printer out(options->json);
+    std::unique_ptr<LiveRecorder> live;
+    if (command == Command::Live) {
+        live = std::make_unique<LiveRecorder>(options->out_dir);
+        if (!live->ok()) {
+            std::fprintf(stderr, "kalix-cli live: cannot write to %s\n", options->out_dir.c_str());
+            return kExitUsage;
+        }
+    }
 
     const protocol::UtcOffset offset = protocol::UtcOffset::measure(std::time(nullptr));
     std::string location = options->location;
@@ -273,6 +381,13 @@ int runLogin(std::span<const std::string_view> args) {
     so.port = options->port;
     so.user = options->user;
     so.password = options->password;
+    if (live) {
+        so.live_video.wall = &live->wall();
+        so.live_video.picture_decoded = [rec = live.get()](int ch, std::uint64_t index, media::PictureSize size,
+                                                           std::span<const std::uint8_t> yuv) {
+            rec->pictureDecoded(ch, index, size, yuv);
+        };
+    }
     CliSink sink;
     session::DvrSession dvr(so, sink, options->log ? &log : nullptr);
     InterruptWatch interrupts([&sink] { sink.queue.push(Item(Interrupted{})); });
@@ -307,8 +422,8 @@ int runLogin(std::span<const std::string_view> args) {
         } else if (const auto* failed = std::get_if<session::ConnectFailed>(&event)) {
             out.connectFailed(failed->error);
             if (ended_by.empty()) ended_by = "failure";
-        } else if (const auto* live = std::get_if<session::LiveChannels>(&event)) {
-            out.liveChannels(live->mask);
+        } else if (const auto* channels = std::get_if<session::LiveChannels>(&event)) {
+            out.liveChannels(channels->mask);
         }
     };
 
@@ -321,12 +436,30 @@ int runLogin(std::span<const std::string_view> args) {
         if (auto item = sink.queue.popFor(deadline - now)) handle(*item);
     }
 
-    dvr.close();
+    if (live) {
+        live->snapshot();
+        dvr.close();
+        std::string counts = "{";
+        const auto c = live->counts();
+        for (std::size_t ch = 0; ch < c.size(); ++ch) {
+            if (c[ch] == 0) continue;
+            if (counts.size() > 1) counts += ',';
+            counts += "\"" + std::to_string(ch) + "\":" + std::to_string(c[ch]);
+        }
+        counts += "}";
+        out.line(JsonLine("live_pictures").addRaw("decoded", counts).str(), "pictures decoded per channel: " + counts);
+    } else {
+        dvr.close();
+    }
     while (auto item = sink.queue.tryPop()) handle(*item);
 
     const int status = (logged_in && ended_by == "client") ? kExitOk : kExitSessionEnded;
     out.closed(ended_by, logged_in, status);
     return status;
 }
+
+int runLogin(std::span<const std::string_view> args) { return runSession(args, Command::Login); }
+
+int runLive(std::span<const std::string_view> args) { return runSession(args, Command::Live); }
 
 }  // namespace kalix::cli

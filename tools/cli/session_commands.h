@@ -1,6 +1,7 @@
 #pragma once
-// kalix-cli login: log in to a recorder with the desktop client's session,
-// keep the session for a while, close it, and report every event.
+// kalix-cli login and live: log in to a recorder with the desktop client's
+// session, keep it (and live view) for a while, close it, and report every
+// event.
 
 #include <span>
 #include <string_view>
@@ -12,6 +13,6 @@ inline constexpr int kExitUsage = 2;
 inline constexpr int kExitSessionEnded = 3;
 
 int runLogin(std::span<const std::string_view> args);
-void printLoginUsage();
+int runLive(std::span<const std::string_view> args);
 
 }  // namespace kalix::cli
