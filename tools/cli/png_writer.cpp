@@ -18,7 +18,8 @@ void chunk(std::ofstream& out, std::string_view type, const std::vector<std::uin
     out.write(type.data(), 4);
     out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
     uLong crc = ::crc32(0L, reinterpret_cast<const Bytef*>(type.data()), 4);
-    crc = ::crc32(crc, data.data(), static_cast<uInt>(data.size()));
+    // zlib reads a null buffer as "start a new CRC": an empty chunk adds nothing.
+    if (!data.empty()) crc = ::crc32(crc, data.data(), static_cast<uInt>(data.size()));
     protocol::putBe32(word, static_cast<std::uint32_t>(crc));
     out.write(reinterpret_cast<const char*>(word), 4);
 }
