@@ -6,42 +6,14 @@
 #include <string>
 #include <vector>
 
-#include "media/h264_decoder_library.h"
+#include "client_decoder.h"
 #include "media/md5.h"
-#include "media/stream_header_writer.h"
 #include "sim/channel_picture.h"
 
 namespace kalix::sim {
 namespace {
 
-// The client's side: its own parameter sets in front of every key frame, then
-// FFmpeg through the decoder library calls.
-class ClientDecoder {
-public:
-    ClientDecoder() { EXPECT_EQ(media::PT_H264dec_Init(context_), 0); }
-    ~ClientDecoder() { media::PT_H264dec_Uninit(context_); }
-    ClientDecoder(const ClientDecoder&) = delete;
-    ClientDecoder& operator=(const ClientDecoder&) = delete;
-
-    // The md5 of the decoded picture, or the decoder's result code as text.
-    std::string decode(const EncodedPicture& coded, int width, int height) {
-        std::vector<std::uint8_t> input;
-        if (coded.kind == SliceKind::Key) {
-            media::StreamHeaderWriter header;
-            const auto sets = header.writeParameterSets(static_cast<unsigned>(width), static_cast<unsigned>(height));
-            input.assign(sets.begin(), sets.end());
-        }
-        input.insert(input.end(), coded.bytes.begin(), coded.bytes.end());
-        std::vector<std::uint8_t> picture(media::pictureBytes(media::DecoderOutput::PlanarYuv420, width, height));
-        const int result = media::PT_H264dec_GetOneFrame(context_, input.data(), static_cast<int>(input.size()), picture);
-        if (result != media::kDecodedPicture) return "result " + std::to_string(result);
-        if (context_.width != width || context_.height != height) return "wrong size";
-        return media::md5Hex(picture);
-    }
-
-private:
-    media::DecoderContext context_;
-};
+using simtest::ClientDecoder;
 
 std::string md5Of(const YuvPicture& p) { return media::md5Hex(p.bytes()); }
 
