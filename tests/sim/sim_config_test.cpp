@@ -104,6 +104,18 @@ TEST(SimConfigTest, UsageErrorsNameTheOption) {
         {"--live-mask", "0x100000000"},
         {"--garbage=1"},
         {"--traffic", ""},
+        {"--fps", "0"},
+        {"--fps", "31"},
+        {"--channel-fps", "3"},
+        {"--channel-fps", "16:10"},
+        {"--size", "720x288"},
+        {"--size", "704x577"},
+        {"--size", "352"},
+        {"--channel-size", "16:352x288"},
+        {"--channel-size", "2:640x480"},
+        {"--gop", "0"},
+        {"--video-loss", "0x10000"},
+        {"--video=yes"},
     };
     for (const auto& args : cases) {
         std::string error;
@@ -111,6 +123,24 @@ TEST(SimConfigTest, UsageErrorsNameTheOption) {
         EXPECT_NE(error.find(std::string(args[0].substr(0, args[0].find('=')))), std::string::npos)
             << args[0] << ": " << error;
     }
+}
+
+// Options for all channels first, then one channel's: the later one wins.
+TEST(SimConfigTest, VideoOptionsReachTheConfiguration) {
+    std::string error;
+    EXPECT_FALSE(parse({}, error)->config.video.enabled);
+    const auto cmd = parse({"--video", "--live-mask", "0x0f", "--fps", "10", "--channel-fps", "3:30", "--size",
+                            "704x576", "--channel-size", "2:720x480", "--gop", "50", "--video-loss", "0x0003"},
+                           error);
+    ASSERT_TRUE(cmd) << error;
+    const VideoSettings& v = cmd->config.video;
+    EXPECT_TRUE(v.enabled);
+    EXPECT_EQ(v.frames_per_second[0], 10);
+    EXPECT_EQ(v.frames_per_second[3], 30);
+    EXPECT_EQ(v.sizes[0], (PictureSize{704, 576}));
+    EXPECT_EQ(v.sizes[2], (PictureSize{720, 480}));
+    EXPECT_EQ(v.key_interval, 50u);
+    EXPECT_EQ(cmd->config.live_mask, 0x0003000Fu) << "video loss goes in the upper half of the live mask";
 }
 
 TEST(SimConfigTest, TwentyFirmwarePartsAtMost) {

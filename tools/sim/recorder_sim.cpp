@@ -22,6 +22,7 @@
 #include "protocol/transport.h"
 #include "protocol/unique_fd.h"
 #include "sim/hello_reply.h"
+#include "sim/live_video.h"
 #include "sim/traffic_log.h"
 
 namespace kalix::sim {
@@ -54,6 +55,8 @@ constexpr std::size_t kGarbageSize = 512;
 constexpr std::uint32_t kGarbageSeed = 0x6b616c69;
 
 enum class Pieces : std::uint8_t { Whole, Split };
+// Streamed video would drown the traffic log: its units are counted instead.
+enum class Logging : std::uint8_t { EachMessage, Quiet };
 
 // Waits `delay` unless a stop is requested first; true when the whole time passed.
 bool pause(std::stop_token stop, std::chrono::milliseconds delay) {
@@ -143,6 +146,8 @@ public:
     void record(ReceivedMessage message, bool bad);
     void logSent(int connection, const MessageHeader& header);
     void logRaw(int connection, std::size_t len);
+    // An event line in the traffic log, and on standard error.
+    void logEvent(int connection, const std::string& text);
     void event(int connection, const std::string& text);
     void linkClosed(int connection);
 
@@ -188,6 +193,7 @@ public:
     ~ClientLink() {
         conn_->cancel();
         reader_ = {};  // requests stop and joins
+        video_.reset();  // its sends fail at once on the cancelled connection
         for (;;) {
             std::vector<std::jthread> helpers;
             {
@@ -219,14 +225,15 @@ public:
 
     // One media unit in fragments of at most 65,535 bytes, none of another
     // message between them.
-    bool sendUnit(std::uint16_t code, std::span<const std::uint8_t> unit, std::uint32_t word3) {
+    bool sendUnit(std::uint16_t code, std::span<const std::uint8_t> unit, std::uint32_t word3,
+                  Logging logging = Logging::EachMessage) {
         std::lock_guard lock(write_mutex_);
         std::size_t offset = 0;
         do {
             const std::size_t n = std::min<std::size_t>(unit.size() - offset, protocol::kMaxPayload);
             const bool last = offset + n == unit.size();
             if (!writeLocked(code, unit.subspan(offset, n), last ? Fragment::Last : Fragment::More,
-                             Pieces::Whole, word3)) {
+                             Pieces::Whole, word3, logging)) {
                 return false;
             }
             offset += n;
@@ -344,10 +351,21 @@ private:
             return;
         }
         const std::uint32_t requested = protocol::be32(message.payload.data());
+        const std::uint32_t mask = liveAnswerMask(config_, requested);
         std::array<std::uint8_t, 4> answer{};
-        protocol::putBe32(answer.data(), liveAnswerMask(config_, requested));
-        if (!sendMessage(static_cast<std::uint16_t>(Code::LIVE_CHANNEL_INFO), answer, Fragment::Last,
-                         replyPieces())) {
+        protocol::putBe32(answer.data(), mask);
+        const auto announce = [&] {
+            return sendMessage(static_cast<std::uint16_t>(Code::LIVE_CHANNEL_INFO), answer, Fragment::Last,
+                               replyPieces());
+        };
+        if (config_.video.enabled) {
+            // Channels in video loss are announced and not sent.
+            const auto streamed = static_cast<std::uint16_t>(mask & ~(mask >> 16));
+            bool answered = false;
+            videoStreamer().restart(streamed, [&] { answered = announce(); });
+            if (!answered) return;
+            sim_.logEvent(id_, "live video on channels " + hexMask(streamed));
+        } else if (!announce()) {
             return;
         }
         // The oversized unit follows the first live answer, so that the
@@ -358,7 +376,30 @@ private:
     }
 
     void onLiveStop(const ReceivedMessage&) {
-        sendMessage(static_cast<std::uint16_t>(Code::LIVE_STOP_ACK), {}, Fragment::Last);
+        const auto acknowledge = [&] { sendMessage(static_cast<std::uint16_t>(Code::LIVE_STOP_ACK), {}, Fragment::Last); };
+        if (!video_) {
+            acknowledge();
+            return;
+        }
+        video_->restart(0, acknowledge);
+        sim_.logEvent(id_, "live video stopped, " + std::to_string(video_->unitsSent()) + " units sent");
+    }
+
+    // Made at the first LIVE_REQ; only the reader thread touches the pointer.
+    LiveVideoStreamer& videoStreamer() {
+        if (!video_) {
+            video_ = std::make_unique<LiveVideoStreamer>(
+                config_.video, [this](std::span<const std::uint8_t> unit, std::uint32_t seconds) {
+                    return sendUnit(static_cast<std::uint16_t>(Code::LIVE_DATA), unit, seconds, Logging::Quiet);
+                });
+        }
+        return *video_;
+    }
+
+    static std::string hexMask(std::uint16_t mask) {
+        char text[8];
+        std::snprintf(text, sizeof text, "0x%04x", unsigned{mask});
+        return text;
     }
 
     void refuse(std::int32_t reason) {
@@ -413,7 +454,7 @@ private:
     Pieces replyPieces() const { return config_.fragment_replies ? Pieces::Split : Pieces::Whole; }
 
     bool writeLocked(std::uint16_t code, std::span<const std::uint8_t> payload, Fragment fragment,
-                     Pieces pieces, std::uint32_t word3) {
+                     Pieces pieces, std::uint32_t word3, Logging logging = Logging::EachMessage) {
         if (payload.size() > protocol::kMaxPayload) return false;
         MessageHeader header;
         header.setCode(code);
@@ -442,7 +483,7 @@ private:
                 begin = end;
             }
         }
-        if (sent) sim_.logSent(id_, header);
+        if (sent && logging == Logging::EachMessage) sim_.logSent(id_, header);
         return sent;
     }
 
@@ -463,6 +504,8 @@ private:
     std::atomic<bool> oversized_sent_{false};
 
     std::mutex write_mutex_;  // whole messages and units go out one at a time
+    // Lock order: the streamer's lock, then write_mutex_.
+    std::unique_ptr<LiveVideoStreamer> video_;
 
     std::mutex helpers_mutex_;
     // -- guarded by helpers_mutex_ --
@@ -600,6 +643,11 @@ void RecorderSim::Impl::logSent(int connection, const MessageHeader& header) {
 
 void RecorderSim::Impl::logRaw(int connection, std::size_t len) {
     traffic_.write(formatRawLine(now(), connection, len));
+}
+
+void RecorderSim::Impl::logEvent(int connection, const std::string& text) {
+    traffic_.write(formatEventLine(now(), connection, text));
+    event(connection, text);
 }
 
 void RecorderSim::Impl::event(int connection, const std::string& text) {

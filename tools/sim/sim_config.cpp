@@ -81,6 +81,36 @@ std::optional<std::pair<std::uint8_t, std::uint8_t>> parseVersions(std::string_v
     return std::pair{*major, *minor};
 }
 
+// "704x576", one of the recorder's sizes.
+std::optional<PictureSize> parseSize(std::string_view text) {
+    const auto x = text.find('x');
+    if (x == std::string_view::npos) return std::nullopt;
+    const auto w = parseUnsigned(text.substr(0, x), 0xFFFF);
+    const auto h = parseUnsigned(text.substr(x + 1), 0xFFFF);
+    if (!w || !h) return std::nullopt;
+    const PictureSize size{static_cast<std::uint16_t>(*w), static_cast<std::uint16_t>(*h)};
+    if (!isRecorderPictureSize(size)) return std::nullopt;
+    return size;
+}
+
+std::optional<std::uint8_t> parseFramesPerSecond(std::string_view text) {
+    const auto v = parseUnsigned(text, kMaxFramesPerSecond);
+    if (!v || *v == 0) return std::nullopt;
+    return static_cast<std::uint8_t>(*v);
+}
+
+// "C:VALUE" with a channel 0-15.
+template <typename Parse>
+auto parseForChannel(std::string_view text, Parse parse)
+    -> std::optional<std::pair<std::size_t, typename decltype(parse(text))::value_type>> {
+    const auto colon = text.find(':');
+    if (colon == std::string_view::npos) return std::nullopt;
+    const auto channel = parseUnsigned(text.substr(0, colon), kVideoChannels - 1);
+    const auto value = parse(text.substr(colon + 1));
+    if (!channel || !value) return std::nullopt;
+    return std::pair{static_cast<std::size_t>(*channel), *value};
+}
+
 class ArgumentReader {
 public:
     ArgumentReader(std::span<const std::string_view> args, std::string& error)
@@ -238,6 +268,49 @@ bool parseOne(ArgumentReader& reader, std::string_view opt, CommandLine& cmd, bo
         c.live_mask = static_cast<std::uint32_t>(*mask);
         return true;
     }
+    if (opt == "--fps") {
+        std::uint8_t fps = 0;
+        if (!take(reader, parseFramesPerSecond, fps, "frames per second 1-30")) return false;
+        c.video.frames_per_second.fill(fps);
+        return true;
+    }
+    if (opt == "--channel-fps") {
+        std::pair<std::size_t, std::uint8_t> v{};
+        const auto parse = [](std::string_view t) { return parseForChannel(t, parseFramesPerSecond); };
+        if (!take(reader, parse, v, "C:FPS with a channel 0-15 and 1-30 frames per second")) return false;
+        c.video.frames_per_second[v.first] = v.second;
+        return true;
+    }
+    if (opt == "--size") {
+        PictureSize size{};
+        if (!take(reader, parseSize, size, "one of 352x240 352x288 704x480 704x576 720x480 720x576")) return false;
+        c.video.sizes.fill(size);
+        return true;
+    }
+    if (opt == "--channel-size") {
+        std::pair<std::size_t, PictureSize> v{};
+        const auto parse = [](std::string_view t) { return parseForChannel(t, parseSize); };
+        if (!take(reader, parse, v, "C:WxH with a channel 0-15 and a recorder picture size")) return false;
+        c.video.sizes[v.first] = v.second;
+        return true;
+    }
+    if (opt == "--gop") {
+        std::uint64_t frames = 0;
+        const auto parse = [](std::string_view t) -> std::optional<std::uint64_t> {
+            const auto v = parseUnsigned(t, 0xFFFFFFFFu);
+            if (!v || *v == 0) return std::nullopt;
+            return v;
+        };
+        if (!take(reader, parse, frames, "a key-frame interval of at least 1 frame")) return false;
+        c.video.key_interval = static_cast<std::uint32_t>(frames);
+        return true;
+    }
+    if (opt == "--video-loss") {
+        std::uint16_t mask = 0;
+        if (!take(reader, parseWord16, mask, "a 16-bit channel mask")) return false;
+        c.live_mask = (c.live_mask & 0xFFFFu) | (std::uint32_t{mask} << 16);
+        return true;
+    }
     if (opt == "--traffic") {
         const auto v = reader.value();
         if (!v) return false;
@@ -252,6 +325,7 @@ bool parseOne(ArgumentReader& reader, std::string_view opt, CommandLine& cmd, bo
     if (opt == "--fragment-replies") flag = &c.fragment_replies;
     else if (opt == "--oversized-unit") flag = &c.oversized_unit_after_login;
     else if (opt == "--garbage") flag = &c.garbage_after_login;
+    else if (opt == "--video") flag = &c.video.enabled;
     else if (opt == "--no-live") {
         flag = &c.answer_live_req;
         flag_value = false;
@@ -266,6 +340,12 @@ bool parseOne(ArgumentReader& reader, std::string_view opt, CommandLine& cmd, bo
 }
 
 }  // namespace
+
+bool isRecorderPictureSize(PictureSize size) {
+    return (size.width == 352 || size.width == 704 || size.width == 720) &&
+           (size.height == 240 || size.height == 288 || size.height == 480 || size.height == 576) &&
+           (size.width == 352) == (size.height == 240 || size.height == 288);
+}
 
 std::optional<CommandLine> parseArguments(std::span<const std::string_view> args, std::string& error) {
     CommandLine cmd;
@@ -306,6 +386,14 @@ A recorder simulator on 127.0.0.1. Runs until SIGINT or SIGTERM.
   --garbage                 send random bytes after login
   --live-mask 0xHEX         channels sent (low 16 bits) and in video loss (high 16 bits)
   --no-live                 leave LIVE_REQ unanswered
+  --video                   stream live video on the channels LIVE_REQ asks for
+  --fps N                   frames per second of every channel, 1-30 (default 25)
+  --channel-fps C:N         frames per second of channel C (0-15)
+  --size WxH                picture size of every channel: 352x240, 352x288 (default),
+                            704x480, 704x576, 720x480 or 720x576
+  --channel-size C:WxH      picture size of channel C (0-15)
+  --gop N                   frames from one key frame to the next (default 25)
+  --video-loss MASK         channels in video loss (bit i = channel i): announced, not sent
   --traffic FILE            one JSON line per message to FILE (- for standard output)
   --quiet                   no connection events on standard error
   --help                    this text

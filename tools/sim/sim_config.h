@@ -23,6 +23,34 @@ struct UserAccount {
 };
 
 inline constexpr std::size_t kMaxFirmwareParts = 20;
+inline constexpr std::size_t kVideoChannels = 16;
+inline constexpr unsigned kMaxFramesPerSecond = 30;
+
+struct PictureSize {
+    std::uint16_t width = 352;
+    std::uint16_t height = 288;
+
+    friend bool operator==(const PictureSize&, const PictureSize&) = default;
+};
+
+// 352×240, 352×288, 704×480, 704×576, 720×480 and 720×576: what recorders send.
+bool isRecorderPictureSize(PictureSize size);
+
+// Live video, sent per channel from LIVE_REQ until LIVE_STOP.
+struct VideoSettings {
+    bool enabled = false;
+    std::array<PictureSize, kVideoChannels> sizes{};
+    std::array<std::uint8_t, kVideoChannels> frames_per_second = filled(25);  // 1-30
+    // Frames from one key frame to the next: 1 makes every frame a key frame.
+    std::uint32_t key_interval = 25;
+
+private:
+    static constexpr std::array<std::uint8_t, kVideoChannels> filled(std::uint8_t fps) {
+        std::array<std::uint8_t, kVideoChannels> a{};
+        a.fill(fps);
+        return a;
+    }
+};
 inline constexpr std::size_t kFirmNameSize = 32;
 
 struct SimConfig {
@@ -67,6 +95,8 @@ struct SimConfig {
     // those in video loss; cut to the requested channels and channel_num.
     std::uint32_t live_mask = 0xFFFF;
     bool answer_live_req = true;
+
+    VideoSettings video;
 
     // Where every message goes as one JSON line: empty for nowhere, "-" for
     // standard output, otherwise a file that is created or truncated.
