@@ -14,7 +14,12 @@
 #include <fstream>
 #include <string>
 #include <thread>
+#include <map>
+#include <sstream>
 #include <vector>
+
+#include "media/md5.h"
+#include "sim/channel_picture.h"
 
 extern char** environ;
 
@@ -212,6 +217,52 @@ TEST(CliLogin, HostNamesResolveToDottedText) {
     std::vector<char> bytes{std::istreambuf_iterator<char>(in), {}};
     ASSERT_GE(bytes.size(), 8u + 184u);
     EXPECT_EQ(std::string(bytes.data() + 8 + 24), "127.0.0.1");
+}
+
+TEST(CliLive, EveryDecodedPictureIsTheSimulatorsPicture) {
+    SimProcess sim({"--video", "--channels", "4", "--fps", "25", "--gop", "10", "--size", "352x288",
+                    "--channel-size", "1:704x576", "--channel-size", "3:720x480", "--video-loss", "0x4"});
+    const fs::path out = sim.location() / "live";
+    const auto r = login(sim, {"--user", "admin", "--password", "1234"});  // a plain login first
+    ASSERT_EQ(r.status, 0) << r.out;
+    const auto live = run({KALIX_CLI_PATH, "live", "--host", "127.0.0.1", "--port", sim.port(), "--user", "admin",
+                           "--password", "1234", "--seconds", "2", "--out", out.string(), "--json", "--no-log"});
+    ASSERT_EQ(live.status, 0) << live.out;
+
+    std::ifstream md5s(out / "frames.md5");
+    std::map<int, std::uint32_t> next_index;
+    std::map<int, std::unique_ptr<kalix::sim::ChannelPicture>> pictures;
+    std::size_t lines = 0;
+    for (std::string line; std::getline(md5s, line); ++lines) {
+        std::istringstream in(line);
+        int channel = -1;
+        std::uint32_t index = 0;
+        int w = 0;
+        int h = 0;
+        std::string sum;
+        ASSERT_TRUE(in >> channel >> index >> w >> h >> sum) << line;
+        // Pictures of a channel come in order, none lost, from the key frame.
+        EXPECT_EQ(index, next_index[channel]++) << line;
+        auto& picture = pictures[channel];
+        if (!picture) picture = std::make_unique<kalix::sim::ChannelPicture>(channel, w, h);
+        const auto expected = picture->picture(index);
+        EXPECT_EQ(sum, kalix::media::md5Hex(expected.bytes())) << line;
+    }
+    EXPECT_GT(lines, 60u);
+    EXPECT_EQ(next_index.count(2), 0u);  // video loss: nothing decoded
+    EXPECT_EQ(pictures.size(), 3u);
+    EXPECT_EQ(pictures[1]->width(), 704);
+    EXPECT_EQ(pictures[3]->height(), 480);
+    for (const char* name : {"ch01.png", "ch02.png", "ch04.png"}) {
+        std::ifstream png(out / name, std::ios::binary);
+        std::vector<unsigned char> bytes{std::istreambuf_iterator<char>(png), {}};
+        ASSERT_GT(bytes.size(), 57u) << name;
+        EXPECT_EQ(bytes[1], 'P');
+        // IEND with its fixed CRC closes the file.
+        const std::vector<unsigned char> iend{0, 0, 0, 0, 'I', 'E', 'N', 'D', 0xAE, 0x42, 0x60, 0x82};
+        EXPECT_TRUE(std::equal(iend.begin(), iend.end(), bytes.end() - 12)) << name;
+    }
+    EXPECT_FALSE(fs::exists(out / "ch03.png"));
 }
 
 }  // namespace
