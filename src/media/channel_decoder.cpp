@@ -130,7 +130,7 @@ void ChannelDecoder::run(std::stop_token stop) {
             continue;
         }
 
-        if (!decode(input_length, size)) continue;
+        if (!decode(input_length, size, item.info)) continue;
         if (item.direction == Direction::Backward && item.decode_only == 1) continue;
         showCaptions(item, size);
         wall_.markChannel(channel_);
@@ -144,7 +144,7 @@ void ChannelDecoder::run(std::stop_token stop) {
     running_ = false;
 }
 
-bool ChannelDecoder::decode(int input_length, PictureSize size) {
+bool ChannelDecoder::decode(int input_length, PictureSize size, const FrameInfo& info) {
     // The picture buffer is written under the channel's lock, so a pane is
     // never painted half old, half new.
     auto access = wall_.lockChannel(channel_);
@@ -168,9 +168,10 @@ bool ChannelDecoder::decode(int input_length, PictureSize size) {
     const DrawPath path =
         context_.output == DecoderOutput::Rgb24 ? DrawPath::Rgb : DrawPath::Yuv;
     if (path == DrawPath::Yuv)
-        host_.pictureDecoded(channel_, decoded_, decoded,
-                             access->picture().first(pictureBytes(DecoderOutput::PlanarYuv420, decoded.width,
-                                                                  decoded.height)));
+        host_.pictureDecoded(DecodedPicture{
+            channel_, decoded_, decoded,
+            access->picture().first(pictureBytes(DecoderOutput::PlanarYuv420, decoded.width, decoded.height)),
+            &info});
     ++decoded_;
     postProcess(access->picture(), decoded, path);
     return true;

@@ -25,6 +25,14 @@
 
 namespace kalix::media {
 
+struct DecodedPicture {
+    int channel = 0;
+    std::uint64_t index = 0;  // the channel's pictures, counted from 0
+    PictureSize size;
+    std::span<const std::uint8_t> yuv;
+    const FrameInfo* info = nullptr;  // what the recorder said of it
+};
+
 // What a decoder asks of its owner. Called on the decoder's thread; an
 // implementation must not stop or destroy the decoder from inside.
 class DecoderHost {
@@ -46,11 +54,8 @@ public:
     // The decoder library refused to start ("H.264 Decoder Init Error !").
     virtual void decoderInitFailed(int channel) = 0;
     // A decoded picture, planar YUV 4:2:0, before any post-processing. Only
-    // on the YUV path. `index` counts the channel's pictures from 0.
-    virtual void pictureDecoded(int channel, std::uint64_t index, PictureSize size,
-                                std::span<const std::uint8_t> yuv) {
-        (void)channel, (void)index, (void)size, (void)yuv;
-    }
+    // on the YUV path.
+    virtual void pictureDecoded(const DecodedPicture& picture) { (void)picture; }
 };
 
 inline constexpr std::size_t kDecoderInputBytes = 1'244'160;
@@ -74,7 +79,7 @@ public:
 
 private:
     void run(std::stop_token stop);
-    bool decode(int input_length, PictureSize size);
+    bool decode(int input_length, PictureSize size, const FrameInfo& info);
     void postProcess(std::span<std::uint8_t> picture, PictureSize size, DrawPath path);
     void showCaptions(const FrameItem& item, PictureSize size);
 

@@ -67,10 +67,9 @@ public:
     void decoderInitFailed(int) override {
         session_.post(MessageBoxRequest{"H.264 Decoder Init Error !"});
     }
-    void pictureDecoded(int channel, std::uint64_t index, media::PictureSize size,
-                        std::span<const std::uint8_t> yuv) override {
+    void pictureDecoded(const media::DecodedPicture& picture) override {
         const auto& f = session_.options_.live_video.picture_decoded;
-        if (f) f(channel, index, size, yuv);
+        if (f) f(picture);
     }
 
 private:

@@ -51,9 +51,7 @@ struct LiveVideo {
     // The audio icon of a channel, or nothing to leave it.
     std::function<std::optional<media::AudioIcon>(int channel)> audio_icon;
     // Every decoded picture as planar YUV, before post-processing (YUV path).
-    std::function<void(int channel, std::uint64_t index, media::PictureSize size,
-                       std::span<const std::uint8_t> yuv)>
-        picture_decoded;
+    std::function<void(const media::DecodedPicture& picture)> picture_decoded;
 };
 
 struct SessionOptions {

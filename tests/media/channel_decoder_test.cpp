@@ -25,11 +25,11 @@ public:
     std::optional<AudioIcon> audioIcon(int) override { return std::nullopt; }
     int textWidth(std::string_view text) override { return static_cast<int>(text.size()) * 10; }
     void decoderInitFailed(int) override { init_failed = true; }
-    void pictureDecoded(int, std::uint64_t index, PictureSize size, std::span<const std::uint8_t> yuv) override {
+    void pictureDecoded(const DecodedPicture& p) override {
         std::lock_guard lock(mutex);
-        md5s.push_back(md5Hex(yuv));
-        sizes.push_back(size);
-        indices.push_back(index);
+        md5s.push_back(md5Hex(p.yuv));
+        sizes.push_back(p.size);
+        indices.push_back(p.index);
         changed.notify_all();
     }
     bool waitForPictures(std::size_t n) {

@@ -66,10 +66,9 @@ struct LiveRig {
         o.close_grace = 10ms;
         o.live_stop_pause = 1ms;
         o.live_video.wall = &wall;
-        o.live_video.picture_decoded = [this](int ch, std::uint64_t, media::PictureSize,
-                                              std::span<const std::uint8_t> yuv) {
+        o.live_video.picture_decoded = [this](const media::DecodedPicture& p) {
             std::lock_guard lock(log.mutex);
-            log.pictures.emplace_back(ch, media::md5Hex(yuv));
+            log.pictures.emplace_back(p.channel, media::md5Hex(p.yuv));
             log.changed.notify_all();
         };
         session = std::make_unique<DvrSession>(o, sink);

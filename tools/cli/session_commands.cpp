@@ -303,11 +303,11 @@ public:
     media::VideoWall& wall() { return wall_; }
 
     // Decoder threads.
-    void pictureDecoded(int channel, std::uint64_t index, media::PictureSize size, std::span<const std::uint8_t> yuv) {
-        const std::string sum = media::md5Hex(yuv);
+    void pictureDecoded(const media::DecodedPicture& p) {
+        const std::string sum = media::md5Hex(p.yuv);
         std::lock_guard lock(mutex_);
-        md5s_ << channel << ' ' << index << ' ' << size.width << ' ' << size.height << ' ' << sum << '\n';
-        ++counts_[static_cast<std::size_t>(channel)];
+        md5s_ << p.channel << ' ' << p.index << ' ' << p.size.width << ' ' << p.size.height << ' ' << sum << '\n';
+        ++counts_[static_cast<std::size_t>(p.channel)];
     }
 
     std::array<std::uint64_t, 16> counts() const {
@@ -383,9 +383,8 @@ int runSession(std::span<const std::string_view> args, Command command) {
     so.password = options->password;
     if (live) {
         so.live_video.wall = &live->wall();
-        so.live_video.picture_decoded = [rec = live.get()](int ch, std::uint64_t index, media::PictureSize size,
-                                                           std::span<const std::uint8_t> yuv) {
-            rec->pictureDecoded(ch, index, size, yuv);
+        so.live_video.picture_decoded = [rec = live.get()](const media::DecodedPicture& p) {
+            rec->pictureDecoded(p);
         };
     }
     CliSink sink;
