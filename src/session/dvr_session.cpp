@@ -485,8 +485,8 @@ void DvrSession::destroyDecoders() {
         }
         if (!decoder) continue;
         // Nothing is appended any more (the live flag is clear); let the
-        // decoder finish what it has, then stop it.
-        decoder->queue().waitUntilAtMost(media::kDrainLimit, std::chrono::seconds(5));
+        // decoder finish every picture it has, then stop it.
+        decoder->queue().waitUntilAtMost(0, std::chrono::seconds(5));
         decoder->stop();
     }
     video_loss_mask_ = 0;
