@@ -2,7 +2,7 @@
 // An EventSink that queues every event for one consumer thread (kalix-cli's
 // main loop, tests).
 
-#include "protocol/blocking_queue.h"
+#include "media/frame_queue.h"
 #include "session/event_sink.h"
 
 namespace kalix::session {
@@ -13,12 +13,16 @@ public:
 
     template <typename Rep, typename Period>
     std::optional<Event> next(std::chrono::duration<Rep, Period> timeout) {
-        return queue_.popFor(timeout);
+        return unwrap(queue_.popFor(std::stop_token{}, timeout));
     }
-    std::optional<Event> tryNext() { return queue_.tryPop(); }
+    std::optional<Event> tryNext() { return unwrap(queue_.tryPop()); }
 
 private:
-    protocol::BlockingQueue<Event> queue_;
+    static std::optional<Event> unwrap(std::optional<media::Taken<Event>> taken) {
+        if (!taken) return std::nullopt;
+        return std::move(taken->item);
+    }
+    media::WakeQueue<Event> queue_;
 };
 
 }  // namespace kalix::session

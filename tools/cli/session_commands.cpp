@@ -33,7 +33,7 @@
 #include "protocol/unique_fd.h"
 #include "session/address_resolver.h"
 #include "session/dvr_session.h"
-#include "protocol/blocking_queue.h"
+#include "media/frame_queue.h"
 
 namespace kalix::cli {
 namespace {
@@ -209,7 +209,7 @@ using Item = std::variant<session::Event, Interrupted>;
 class CliSink final : public session::EventSink {
 public:
     void post(session::Event event) override { queue.push(Item(std::move(event))); }
-    protocol::BlockingQueue<Item> queue;
+    media::WakeQueue<Item> queue;
 };
 
 class Printer {
@@ -432,7 +432,7 @@ int runSession(std::span<const std::string_view> args, Command command) {
             ended_by = logged_in ? "client" : "timeout";
             break;
         }
-        if (auto item = sink.queue.popFor(deadline - now)) handle(*item);
+        if (auto taken = sink.queue.popFor(std::stop_token{}, deadline - now)) handle(taken->item);
     }
 
     if (live) {
@@ -450,7 +450,7 @@ int runSession(std::span<const std::string_view> args, Command command) {
     } else {
         dvr.close();
     }
-    while (auto item = sink.queue.tryPop()) handle(*item);
+    while (auto taken = sink.queue.tryPop()) handle(taken->item);
 
     const int status = (logged_in && ended_by == "client") ? kExitOk : kExitSessionEnded;
     out.closed(ended_by, logged_in, status);
