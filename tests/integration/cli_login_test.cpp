@@ -265,4 +265,42 @@ TEST(CliLive, EveryDecodedPictureIsTheSimulatorsPicture) {
     EXPECT_FALSE(fs::exists(out / "ch03.png"));
 }
 
+// A recorded clip through the whole path: the simulator rewrites it and
+// loops it, the client decodes it with its own parameter sets, and every
+// picture is the one FFmpeg decodes from the original file.
+TEST(CliLive, RecordedClipDecodesToTheOriginalPictures) {
+    const std::string data = KALIX_TEST_DATA_DIR;
+    SimProcess sim({"--clip", data + "/h264/clip704x576.264", "--channels", "2", "--fps", "30"});
+    std::vector<std::string> expected;
+    {
+        std::ifstream in(data + "/h264/clip704x576.md5");
+        for (std::string line; std::getline(in, line);) expected.push_back(line);
+    }
+    ASSERT_EQ(expected.size(), 30u);
+    const fs::path out = sim.location() / "live";
+    const auto live = run({KALIX_CLI_PATH, "live", "--host", "127.0.0.1", "--port", sim.port(), "--user", "admin",
+                           "--password", "1234", "--seconds", "3", "--out", out.string(), "--json", "--no-log"});
+    ASSERT_EQ(live.status, 0) << live.out;
+
+    std::ifstream md5s(out / "frames.md5");
+    std::map<int, std::uint32_t> next_index;
+    for (std::string line; std::getline(md5s, line);) {
+        std::istringstream in(line);
+        int channel = -1;
+        std::uint32_t index = 0;
+        int w = 0;
+        int h = 0;
+        std::string sum;
+        ASSERT_TRUE(in >> channel >> index >> w >> h >> sum) << line;
+        EXPECT_EQ(index, next_index[channel]++) << line;
+        EXPECT_EQ(w, 704);
+        EXPECT_EQ(h, 576);
+        EXPECT_EQ(sum, expected[index % expected.size()]) << line;
+    }
+    ASSERT_EQ(next_index.size(), 2u);
+    // Past the end of the clip at least once on each channel.
+    EXPECT_GT(next_index[0], 35u);
+    EXPECT_GT(next_index[1], 35u);
+}
+
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <condition_variable>
 #include <fstream>
 #include <map>
@@ -37,6 +38,28 @@ ParsedUnit parseUnit(const std::vector<std::uint8_t>& unit) {
     if (!enc.ok()) return {};
     EXPECT_EQ(enc->coded_len, unit.size() - media::kLiveDataOffset);
     return {*enc, std::span(unit).subspan(media::kLiveDataOffset)};
+}
+
+// A clip loops from its first IDR picture, at its own size whatever the
+// channel's; a restart goes back to that picture.
+TEST(LiveVideoTest, ClipChannelLoopsTheClip) {
+    std::string error;
+    auto clip = loadClip(std::string(KALIX_TEST_DATA_DIR) + "/h264/clip704x576.264", error);
+    ASSERT_TRUE(clip) << error;
+    const auto shared = std::make_shared<const std::vector<ClipPicture>>(std::move(*clip));
+    ChannelVideo video(6, {352, 288}, 10, shared);
+    for (std::size_t i = 0; i < 65; ++i) {
+        const auto unit = video.nextUnit({100, static_cast<std::uint32_t>(i)});
+        const auto parsed = parseUnit(unit);
+        const ClipPicture& expected = (*shared)[i % 30];
+        EXPECT_EQ(parsed.enc.width(), 704);
+        EXPECT_EQ(parsed.enc.height(), 576);
+        EXPECT_EQ(parsed.enc.channel, 6);
+        EXPECT_EQ(parsed.kind(), expected.key ? SliceKind::Key : SliceKind::Predicted) << i;
+        EXPECT_TRUE(std::ranges::equal(parsed.slice, expected.bytes)) << i;
+    }
+    video.restart();
+    EXPECT_EQ(parseUnit(video.nextUnit({})).kind(), SliceKind::Key);
 }
 
 TEST(LiveVideoTest, UnitHeaderCarriesLengthKindSizeTimeAndChannel) {

@@ -143,6 +143,25 @@ TEST(SimConfigTest, VideoOptionsReachTheConfiguration) {
     EXPECT_EQ(cmd->config.live_mask, 0x0003000Fu) << "video loss goes in the upper half of the live mask";
 }
 
+TEST(SimConfigTest, ClipOptionLoadsTheClipOrSaysWhyNot) {
+    std::string error;
+    const std::string clip = std::string(KALIX_TEST_DATA_DIR) + "/h264/clip704x576.264";
+    const auto cmd = parse({"--clip", clip}, error);
+    ASSERT_TRUE(cmd) << error;
+    const VideoSettings& v = cmd->config.video;
+    EXPECT_TRUE(v.enabled);
+    ASSERT_TRUE(v.clip);
+    EXPECT_EQ(v.clip->size(), 30u);
+    EXPECT_EQ(v.sizes[15], (PictureSize{704, 576}));
+
+    // The older clip was made with neither constrained intra prediction nor
+    // chroma QP offset 2.
+    EXPECT_FALSE(parse({"--clip", std::string(KALIX_TEST_DATA_DIR) + "/h264/clip352x288.264"}, error));
+    EXPECT_NE(error.find("--clip"), std::string::npos) << error;
+    EXPECT_NE(error.find("chroma_qp_index_offset"), std::string::npos) << error;
+    EXPECT_FALSE(parse({"--clip", "/nonexistent.264"}, error));
+}
+
 TEST(SimConfigTest, TwentyFirmwarePartsAtMost) {
     std::vector<std::string> storage;
     for (int i = 0; i < 21; ++i) storage.push_back("part" + std::to_string(i) + "=1");

@@ -24,59 +24,6 @@ constexpr int kMb = 16;
 constexpr int kMbChroma = 8;
 constexpr std::size_t kPcmBytes = 384;
 
-// Exp-Golomb and fixed-width fields, most significant bit first.
-class RbspWriter {
-public:
-    void bits(unsigned count, std::uint32_t value) {
-        // count <= 32 and fewer than 8 bits wait in acc_: 40 bits at most.
-        const std::uint64_t mask = count == 32 ? 0xFFFFFFFFu : ((std::uint64_t{1} << count) - 1);
-        acc_ = (acc_ << count) | (value & mask);
-        pending_ += count;
-        while (pending_ >= 8) {
-            pending_ -= 8;
-            bytes_.push_back(static_cast<std::uint8_t>(acc_ >> pending_));
-        }
-        acc_ &= (std::uint64_t{1} << pending_) - 1;
-    }
-
-    void ue(std::uint32_t value) {
-        const std::uint64_t code = std::uint64_t{value} + 1;
-        const auto length = static_cast<unsigned>(std::bit_width(code));
-        bits(length - 1, 0);
-        // code < 2^33; its top bit is the 1 that ends the zero prefix.
-        if (length > 32) {
-            bits(1, 1);
-            bits(32, static_cast<std::uint32_t>(code));
-        } else {
-            bits(length, static_cast<std::uint32_t>(code));
-        }
-    }
-
-    void se(std::int32_t value) {
-        const std::int64_t v = value;
-        ue(static_cast<std::uint32_t>(v > 0 ? 2 * v - 1 : -2 * v));
-    }
-
-    void alignWithZeros() {
-        if (pending_ != 0) bits(8 - pending_, 0);
-    }
-
-    // Whole bytes at a byte boundary (I_PCM samples).
-    void aligned(std::span<const std::uint8_t> data) { bytes_.insert(bytes_.end(), data.begin(), data.end()); }
-
-    void trailingBits() {
-        bits(1, 1);
-        alignWithZeros();
-    }
-
-    std::span<const std::uint8_t> bytes() const { return bytes_; }
-
-private:
-    std::vector<std::uint8_t> bytes_;
-    std::uint64_t acc_ = 0;
-    unsigned pending_ = 0;
-};
-
 // Gathers one macroblock's 384 samples in I_PCM order: 16 luma rows, then
 // 8 rows of U, then 8 of V.
 void gatherMacroblock(const YuvPicture& p, int mbx, int mby, std::span<std::uint8_t, kPcmBytes> out) {
@@ -135,18 +82,6 @@ YuvPicture::YuvPicture(int width, int height)
 bool isCodableSize(int width, int height) {
     return width > 0 && height > 0 && width % kMb == 0 && height % kMb == 0 && width / kMb <= kMaxMacroblocks &&
            height / kMb <= kMaxMacroblocks;
-}
-
-void appendEscaped(std::vector<std::uint8_t>& out, std::span<const std::uint8_t> rbsp) {
-    int zeros = 0;
-    for (const std::uint8_t b : rbsp) {
-        if (zeros >= 2 && b <= 0x03) {
-            out.push_back(0x03);
-            zeros = 0;
-        }
-        out.push_back(b);
-        zeros = b == 0 ? zeros + 1 : 0;
-    }
 }
 
 std::optional<EncodedPicture> H264Writer::keyFrame(const YuvPicture& picture) {

@@ -20,6 +20,8 @@
 #include <span>
 #include <vector>
 
+#include "sim/rbsp.h"
+
 namespace kalix::sim {
 
 // A planar YUV 4:2:0 picture: Y (width × height), then U, then V (each
@@ -63,10 +65,6 @@ struct EncodedPicture {
 // Sizes the writer takes: positive multiples of 16, at most 255 macroblocks a
 // side (the client's frame header carries size / 16 in a byte).
 bool isCodableSize(int width, int height);
-
-// Appends `rbsp` as NAL unit payload: a 0x03 goes after every two zero bytes
-// that a byte 0x00-0x03 follows, so no start code appears inside the unit.
-void appendEscaped(std::vector<std::uint8_t>& out, std::span<const std::uint8_t> rbsp);
 
 // Writes one channel's pictures in order. frame_num and the POC count up from
 // each key frame; consecutive key frames get different idr_pic_ids.

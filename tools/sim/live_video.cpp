@@ -23,13 +23,18 @@ FrameTime FrameTime::now() {
 
 std::vector<std::uint8_t> buildLiveVideoUnit(const EncodedPicture& picture, std::uint8_t channel, PictureSize size,
                                              FrameTime time) {
-    const std::size_t coded = picture.bytes.size();
+    return buildLiveVideoUnit(picture.bytes, picture.kind, channel, size, time);
+}
+
+std::vector<std::uint8_t> buildLiveVideoUnit(std::span<const std::uint8_t> bytes, SliceKind slice_kind,
+                                             std::uint8_t channel, PictureSize size, FrameTime time) {
+    const std::size_t coded = bytes.size();
     if (coded > kMaxCodedLength || !isCodableSize(size.width, size.height)) return {};
     std::vector<std::uint8_t> unit(kLiveUnitDataOffset + coded, 0);
     protocol::putBe32(unit.data() + kTypeWordOffset, kVideoTypeWord);
 
     std::uint8_t* enc = unit.data() + kLiveUnitHeaderOffset;
-    const std::uint8_t kind = picture.kind == SliceKind::Key ? kKindKey : kKindPredicted;
+    const std::uint8_t kind = slice_kind == SliceKind::Key ? kKindKey : kKindPredicted;
     enc[0] = static_cast<std::uint8_t>(coded);
     enc[1] = static_cast<std::uint8_t>(coded >> 8);
     enc[2] = static_cast<std::uint8_t>(((coded >> 16) & 0x0F) | (kind << 6));
@@ -39,15 +44,27 @@ std::vector<std::uint8_t> buildLiveVideoUnit(const EncodedPicture& picture, std:
     protocol::putLe32(enc + 24, time.microseconds);
     enc[36] = static_cast<std::uint8_t>(channel & 0x0F);
 
-    std::copy(picture.bytes.begin(), picture.bytes.end(), unit.begin() + kLiveUnitDataOffset);
+    std::copy(bytes.begin(), bytes.end(), unit.begin() + kLiveUnitDataOffset);
     return unit;
 }
 
-ChannelVideo::ChannelVideo(std::uint8_t channel, PictureSize size, std::uint32_t key_interval)
+ChannelVideo::ChannelVideo(std::uint8_t channel, PictureSize size, std::uint32_t key_interval,
+                           std::shared_ptr<const std::vector<ClipPicture>> clip)
     : channel_(channel), size_(size), key_interval_(std::max<std::uint32_t>(key_interval, 1)),
-      camera_(channel, size.width, size.height) {}
+      camera_(channel, clip ? 0 : size.width, clip ? 0 : size.height), clip_(std::move(clip)) {
+    if (clip_ && clip_->empty()) clip_.reset();
+    if (clip_) {
+        size_ = {static_cast<std::uint16_t>(clip_->front().width), static_cast<std::uint16_t>(clip_->front().height)};
+    }
+}
 
 std::vector<std::uint8_t> ChannelVideo::nextUnit(FrameTime time) {
+    if (clip_) {
+        const ClipPicture& picture = (*clip_)[next_index_ % clip_->size()];
+        next_index_ = static_cast<std::uint32_t>((next_index_ + 1) % clip_->size());
+        return buildLiveVideoUnit(picture.bytes, picture.key ? SliceKind::Key : SliceKind::Predicted, channel_, size_,
+                                  time);
+    }
     camera_.render(next_index_, current_);
     const bool key = next_index_ % key_interval_ == 0;
     const auto coded = key ? writer_.keyFrame(current_) : writer_.predictedFrame(previous_, current_);
@@ -73,7 +90,8 @@ void LiveVideoStreamer::restart(std::uint16_t mask, const std::function<void()>&
         for (std::size_t c = 0; c < kVideoChannels; ++c) {
             if ((mask >> c & 1u) == 0) continue;
             if (!channels_[c]) {
-                channels_[c].emplace(static_cast<std::uint8_t>(c), settings_.sizes[c], settings_.key_interval);
+                channels_[c].emplace(static_cast<std::uint8_t>(c), settings_.sizes[c], settings_.key_interval,
+                                     settings_.clip);
             }
             channels_[c]->restart();
             due_[c] = now;

@@ -19,6 +19,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <span>
@@ -27,6 +28,7 @@
 #include <vector>
 
 #include "sim/channel_picture.h"
+#include "sim/clip_rewriter.h"
 #include "sim/h264_writer.h"
 #include "sim/sim_config.h"
 
@@ -47,11 +49,16 @@ struct FrameTime {
 // header's 20 bits or the size is not the picture's.
 std::vector<std::uint8_t> buildLiveVideoUnit(const EncodedPicture& picture, std::uint8_t channel, PictureSize size,
                                              FrameTime time);
+std::vector<std::uint8_t> buildLiveVideoUnit(std::span<const std::uint8_t> coded, SliceKind kind, std::uint8_t channel,
+                                             PictureSize size, FrameTime time);
 
-// One channel's camera, encoder and place in its run.
+// One channel's camera, encoder and place in its run; or, given a clip, the
+// clip's pictures in a loop. A run starts at the clip's first picture, its
+// first IDR picture.
 class ChannelVideo {
 public:
-    ChannelVideo(std::uint8_t channel, PictureSize size, std::uint32_t key_interval);
+    ChannelVideo(std::uint8_t channel, PictureSize size, std::uint32_t key_interval,
+                 std::shared_ptr<const std::vector<ClipPicture>> clip = nullptr);
 
     void restart() { next_index_ = 0; }
     std::uint32_t nextIndex() const { return next_index_; }
@@ -67,6 +74,7 @@ private:
     YuvPicture previous_;
     YuvPicture current_;
     std::uint32_t next_index_ = 0;
+    std::shared_ptr<const std::vector<ClipPicture>> clip_;
 };
 
 // Paces the live units of one client connection on its own thread. Every

@@ -305,6 +305,19 @@ bool parseOne(ArgumentReader& reader, std::string_view opt, CommandLine& cmd, bo
         c.video.key_interval = static_cast<std::uint32_t>(frames);
         return true;
     }
+    if (opt == "--clip") {
+        const auto v = reader.value();
+        if (!v) return false;
+        std::string error;
+        auto pictures = loadClip(std::string(*v), error);
+        if (!pictures) return reader.fail(error);
+        const PictureSize size{static_cast<std::uint16_t>(pictures->front().width),
+                               static_cast<std::uint16_t>(pictures->front().height)};
+        c.video.sizes.fill(size);
+        c.video.clip = std::make_shared<const std::vector<ClipPicture>>(std::move(*pictures));
+        c.video.enabled = true;
+        return true;
+    }
     if (opt == "--video-loss") {
         std::uint16_t mask = 0;
         if (!take(reader, parseWord16, mask, "a 16-bit channel mask")) return false;
@@ -393,6 +406,13 @@ A recorder simulator on 127.0.0.1. Runs until SIGINT or SIGTERM.
                             704x480, 704x576, 720x480 or 720x576
   --channel-size C:WxH      picture size of channel C (0-15)
   --gop N                   frames from one key frame to the next (default 25)
+  --clip FILE               stream this H.264 Annex B clip on every channel, looping,
+                            at its own size (implies --video). It must be Baseline with
+                            CAVLC, one reference frame, one slice per picture,
+                            constrained intra prediction, chroma QP offset 2 and
+                            deblocking on with offsets 0, e.g. from libx264 with
+                            -profile:v baseline -bf 0 -x264-params
+                            ref=1:psy=0:constrained-intra=1:chroma-qp-offset=2
   --video-loss MASK         channels in video loss (bit i = channel i): announced, not sent
   --traffic FILE            one JSON line per message to FILE (- for standard output)
   --quiet                   no connection events on standard error

@@ -6,12 +6,15 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
+
+#include "sim/clip_rewriter.h"
 
 namespace kalix::sim {
 
@@ -43,6 +46,10 @@ struct VideoSettings {
     std::array<std::uint8_t, kVideoChannels> frames_per_second = filled(25);  // 1-30
     // Frames from one key frame to the next: 1 makes every frame a key frame.
     std::uint32_t key_interval = 25;
+    // A recorded clip, rewritten: when set, every channel sends it instead of
+    // its camera picture, over and over at the clip's own size and key frames
+    // (sizes and key_interval do not apply).
+    std::shared_ptr<const std::vector<ClipPicture>> clip;
 
 private:
     static constexpr std::array<std::uint8_t, kVideoChannels> filled(std::uint8_t fps) {
