@@ -18,7 +18,7 @@ using protocol::Fragment;
 
 // A live video unit: 260 bytes, the 64-byte picture header, the picture.
 std::vector<std::uint8_t> liveUnit(const std::vector<std::uint8_t>& picture, int channel, bool key, int w, int h) {
-    std::vector<std::uint8_t> unit(324, 0);
+    std::vector<std::uint8_t> unit(324 + picture.size(), 0);
     std::uint8_t* e = unit.data() + 260;
     const auto len = static_cast<std::uint32_t>(picture.size());
     protocol::putLe16(e, static_cast<std::uint16_t>(len & 0xFFFF));
@@ -26,7 +26,7 @@ std::vector<std::uint8_t> liveUnit(const std::vector<std::uint8_t>& picture, int
     e[4] = static_cast<std::uint8_t>(h / 16);
     e[5] = static_cast<std::uint8_t>(w / 16);
     e[36] = static_cast<std::uint8_t>(channel);
-    unit.insert(unit.end(), picture.begin(), picture.end());
+    std::copy(picture.begin(), picture.end(), unit.begin() + 324);
     return unit;
 }
 
