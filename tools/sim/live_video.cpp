@@ -88,7 +88,7 @@ void LiveVideoStreamer::restart(std::uint16_t mask, const std::function<void()>&
         ++generation_;
         const auto now = Clock::now();
         for (std::size_t c = 0; c < kVideoChannels; ++c) {
-            if ((mask >> c & 1u) == 0) continue;
+            if ((static_cast<unsigned>(mask) >> c & 1u) == 0) continue;
             if (!channels_[c]) {
                 channels_[c].emplace(static_cast<std::uint8_t>(c), settings_.sizes[c], settings_.key_interval,
                                      settings_.clip);
@@ -114,7 +114,7 @@ void LiveVideoStreamer::run(std::stop_token stop) {
         }
         auto next = Clock::time_point::max();
         for (std::size_t c = 0; c < kVideoChannels; ++c)
-            if ((active_ >> c & 1u) != 0) next = std::min(next, due_[c]);
+            if ((static_cast<unsigned>(active_) >> c & 1u) != 0) next = std::min(next, due_[c]);
         if (Clock::now() < next) {
             const std::uint64_t generation = generation_;
             wake_.wait_until(lock, stop, next, [&] { return generation_ != generation; });
@@ -125,7 +125,7 @@ void LiveVideoStreamer::run(std::stop_token stop) {
         // them rather than letting an old run's unit follow its announcement.
         const auto now = Clock::now();
         for (std::size_t c = 0; c < kVideoChannels && !stop.stop_requested(); ++c) {
-            if ((active_ >> c & 1u) == 0 || due_[c] > now) continue;
+            if ((static_cast<unsigned>(active_) >> c & 1u) == 0 || due_[c] > now) continue;
             const FrameTime time = FrameTime::now();
             const std::vector<std::uint8_t> unit = channels_[c]->nextUnit(time);
             if (!unit.empty()) {

@@ -54,7 +54,7 @@ std::optional<std::uint32_t> RbspReader::bits(unsigned count) {
     }
     std::uint32_t value = 0;
     for (unsigned i = 0; i < count; ++i, ++position_) {
-        const unsigned bit = (data_[position_ / 8] >> (7 - position_ % 8)) & 1u;
+        const unsigned bit = (static_cast<unsigned>(data_[position_ / 8]) >> (7 - position_ % 8)) & 1u;
         value = (value << 1) | bit;
     }
     return value;
