@@ -3,7 +3,10 @@
 // into a wall. Reports pictures sent and decoded and the time from the
 // recorder building a unit to its picture standing in the wall's buffer.
 //
-//   bench_live_latency [SECONDS=60] [CHANNELS=16] [W=704] [H=576] [FPS=25]
+//   bench_live_latency [SECONDS=60] [CHANNELS=16] [W=704] [H=576] [FPS=25] [CLIP.264]
+//
+// With a clip (Baseline, as kalix-sim --clip takes it) every channel sends
+// the recorded clip at its own size instead of the camera picture.
 
 #include <algorithm>
 #include <chrono>
@@ -37,6 +40,15 @@ int main(int argc, char** argv) {
     for (auto& s : config.video.sizes) s = {static_cast<std::uint16_t>(width), static_cast<std::uint16_t>(height)};
     config.video.frames_per_second.fill(static_cast<std::uint8_t>(fps));
     config.traffic_path = traffic;
+    if (argc > 6) {
+        std::string error;
+        auto clip = sim::loadClip(argv[6], error);
+        if (!clip) {
+            std::fprintf(stderr, "%s: %s\n", argv[6], error.c_str());
+            return 1;
+        }
+        config.video.clip = std::make_shared<const std::vector<sim::ClipPicture>>(std::move(*clip));
+    }
     sim::RecorderSim recorder(config);
     if (!recorder.start()) {
         std::fprintf(stderr, "simulator did not start\n");
