@@ -7,14 +7,14 @@
 #
 # BUILD_DIR (default build-rel) is configured as a Release build when it has
 # no bench_decoder_path yet. CLIP (default the 704x576 test clip) is repeated
-# REPEAT times (default 40) into one stream so both sides decode long enough
+# REPEAT times (default 200) into one stream so both sides decode long enough
 # to time; each figure is the best of three runs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 build=${1:-build-rel}
 clip=${2:-tests/data/h264/clip704x576.264}
-repeat=${3:-40}
+repeat=${3:-200}
 bench="$build/bench/bench_decoder_path"
 
 if [[ ! -x $bench ]]; then
