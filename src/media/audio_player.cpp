@@ -33,7 +33,7 @@ void AudioPlayer::stop(PlayerStop how) {
     if (!thread_.joinable()) return;
     if (how == PlayerStop::Drain) {
         std::unique_lock lock(progress_mutex_);
-        progress_.wait_for(lock, kDrainLimit,
+        progress_.wait_for(lock, kPlayerDrainLimit,
                            [this] { return source_.size() == 0 || !running_.load(); });
     }
     thread_.request_stop();

@@ -54,7 +54,7 @@ enum class PlayerStop : std::uint8_t {
 
 // How long a draining stop waits for the queue to empty before it stops
 // anyway (a producer that never stops must not hang the caller).
-inline constexpr std::chrono::seconds kDrainLimit{5};
+inline constexpr std::chrono::seconds kPlayerDrainLimit{5};
 // The pause after the first batch, which lets playback start before the
 // second batch is written.
 inline constexpr std::chrono::milliseconds kFirstBatchPause{100};

@@ -121,7 +121,6 @@ private:
 
 // One per channel decoder.
 using FrameQueue = WakeQueue<FrameItem>;
-// One for the audio player: 48-byte G.726 blocks of the selected channel.
-using AudioBlockQueue = WakeQueue<AudioBlock>;
+// The audio player's queue is AudioBlockQueue (audio_block_queue.h).
 
 }  // namespace kalix::media

@@ -58,7 +58,13 @@ public:
     }
     std::optional<media::AudioIcon> audioIcon(int channel) override {
         const auto& f = session_.options_.live_video.audio_icon;
-        return f ? f(channel) : std::nullopt;
+        if (f) return f(channel);
+        const std::uint32_t mask = session_.audio_mask_.load();
+        if (mask == 0) return media::AudioIcon::None;
+        if ((mask & (1u << channel)) == 0) return std::nullopt;
+        const AudioChannelOwner* owner = session_.options_.live_audio.channels;
+        return owner != nullptr && owner->selected() == channel ? media::AudioIcon::Selected
+                                                                : media::AudioIcon::Available;
     }
     int textWidth(std::string_view text) override {
         const auto& f = session_.options_.live_video.text_width;
@@ -245,6 +251,7 @@ void DvrSession::receiveLoop(std::stop_token stop) {
         const bool audio = header.audioOn();
         if (audio_flag_.exchange(audio) != audio)
             post(ControlState{Control::Audio, audio ? ButtonLook::Pressed : ButtonLook::Released});
+        if (!audio && options_.live_audio.channels != nullptr) options_.live_audio.channels->select(-1);
         protocol::trace("Recv...%s...\n", protocol::messageName(header.code(), Direction::ToClient).c_str());
         if (!dispatch(header)) break;
     }
@@ -360,7 +367,7 @@ bool DvrSession::onLiveNack(const MessageHeader& h) {
     hello_ = false;
     live_pending_ = false;
     if (const auto notice = noticeForReason(h.code(), reason)) post(Notice::fromLParam(*notice));
-    // Filled in by the audio work: the live audio thread stops here.
+    stopAudioThread(media::PlayerStop::Immediate);
     return true;
 }
 
@@ -462,8 +469,39 @@ void DvrSession::handOverLiveUnit(std::span<const std::uint8_t> unit, const Mess
         if (channel < decoders_.size() && decoders_[channel])
             decoders_[channel]->queue().push(std::move(video->item));
     }
-    // Filled in by the audio work: the selected channel's block of an
-    // AudioRoute goes to the audio thread's queue.
+    if (auto* audio = std::get_if<media::AudioRoute>(&route)) {
+        const std::uint32_t mask = audio->blocks.mask();
+        audio_mask_ = mask;
+        AudioChannelOwner* owner = options_.live_audio.channels;
+        const int selected = owner != nullptr ? owner->recheck(mask) : -1;
+        const auto pick = audio->blocks.pick(selected);
+        if (!pick) return;
+        if (owner != nullptr && selected != pick->channel) owner->select(pick->channel);
+        std::lock_guard lock(audio_mutex_);
+        if (!audio_player_) return;
+        if (options_.live_audio.block_queued) options_.live_audio.block_queued(pick->block);
+        audio_queue_.push(pick->block);
+    }
+}
+
+void DvrSession::startAudioThread() {
+    if (!options_.live_audio.make_output) return;
+    std::lock_guard lock(audio_mutex_);
+    if (audio_player_) return;
+    audio_queue_.clear();
+    audio_player_ = media::AudioPlayer::create(audio_queue_, options_.live_audio.audio_buf,
+                                               options_.live_audio.make_output());
+}
+
+void DvrSession::stopAudioThread(media::PlayerStop how) {
+    std::unique_ptr<media::AudioPlayer> player;
+    {
+        std::lock_guard lock(audio_mutex_);
+        player = std::move(audio_player_);
+    }
+    if (player) player->stop(how);
+    audio_queue_.clear();
+    audio_mask_ = 0;
 }
 
 void DvrSession::createDecoders(int channel_count) {
@@ -511,7 +549,7 @@ void DvrSession::loginStart() {
     protocol::putBe32(mask.data(), kAllChannels);
     send(Code::LIVE_REQ, mask);
     post(ControlState{Control::Live, ButtonLook::Pressed});
-    // Filled in by the audio work: the live audio thread starts here.
+    startAudioThread();
     post(ControlState{Control::Freeze, ButtonLook::Released});
 }
 
@@ -527,15 +565,44 @@ void DvrSession::liveStop() {
     std::this_thread::sleep_for(options_.live_stop_pause);
     post(ControlState{Control::Freeze, ButtonLook::Disabled});
     freeze_ = false;
-    // Filled in by the audio work: drain and stop the audio thread.
+    stopAudioThread(media::PlayerStop::Drain);
     destroyDecoders();
     if (media::VideoWall* wall = options_.live_video.wall) wall->resetView();
 }
 
 void DvrSession::audioOnOff(bool on) {
+    if (!soundOutput()) return;
     auto header = MessageHeader::make(Code::AUDIO_ONOFF_REQ);
     header.setAudioOn(on);
     send(header);
+}
+
+// ---------------------------------------------------------------- talk
+
+void DvrSession::talkRequest() {
+    if (soundOutput()) send(Code::A_LISTEN_REQ);
+}
+
+bool DvrSession::startMicrophone(std::unique_ptr<media::SoundIn> capture) {
+    const auto conn = connection();
+    if (!conn || mic_ || !capture) return false;
+    mic_ = std::make_unique<media::MicSender>(*conn, std::move(capture));
+    return true;
+}
+
+void DvrSession::stopMicrophone() {
+    if (!mic_) return;
+    mic_->stop();
+    mic_.reset();
+}
+
+void DvrSession::talkStop() {
+    if (!soundOutput()) return;
+    if (mic_) {
+        send(Code::A_LISTEN_STOP_REQ);
+        stopMicrophone();
+    }
+    post(ControlState{Control::Mike, ButtonLook::Released});
 }
 
 // ---------------------------------------------------------------- keep-alive
@@ -576,9 +643,16 @@ void DvrSession::close() {
 
     post(ControlState{Control::Connect, ButtonLook::Released});
 
-    // Stop the one activity that runs. Remote playback, downloads and talk
-    // are filled in by their own work.
-    if (live_) liveStop();
+    // Stop the one activity that runs. Remote playback and downloads are
+    // filled in by their own work.
+    if (live_) {
+        liveStop();
+    } else if (mic_) {
+        talkStop();
+    }
+    // A microphone left running beside live view would go on sending on a
+    // connection that is about to close.
+    stopMicrophone();
 
     // Filled in by the search, playback and event-jump work: the remote
     // dialogs are asked to close and the wall's pictures are cleared.

@@ -24,10 +24,15 @@
 #include <thread>
 #include <vector>
 
+#include "media/audio_block_queue.h"
+#include "media/audio_player.h"
 #include "media/channel_decoder.h"
+#include "media/mic_sender.h"
+#include "media/sound_in.h"
 #include "media/video_wall.h"
 #include "protocol/message_header.h"
 #include "protocol/transport.h"
+#include "session/audio_channel_owner.h"
 #include "session/event_sink.h"
 #include "session/operation_log_sink.h"
 #include "session/reassembly_buffer.h"
@@ -54,6 +59,16 @@ struct LiveVideo {
     std::function<void(const media::DecodedPicture& picture)> picture_decoded;
 };
 
+// What the owner gives the session for sound. Without make_output the PC
+// has no sound output: no audio thread, no audio switch, no talk.
+struct LiveAudio {
+    std::function<std::unique_ptr<media::SoundOutput>()> make_output;
+    std::uint8_t audio_buf = 2;  // the live view slot of the audio buffer setting
+    AudioChannelOwner* channels = nullptr;
+    // Every block handed to the audio thread, in order.
+    std::function<void(const media::AudioBlock& block)> block_queued;
+};
+
 struct SessionOptions {
     std::string address;  // dotted IPv4 text
     std::uint16_t port = kDefaultPort;
@@ -70,6 +85,7 @@ struct SessionOptions {
     std::chrono::milliseconds live_stop_pause = 50ms;
 
     LiveVideo live_video;
+    LiveAudio live_audio;
 };
 
 class DvrSession {
@@ -93,6 +109,17 @@ public:
     void liveRequest(std::uint32_t mask);
     void liveStop();
     void audioOnOff(bool on);
+    bool soundOutput() const { return static_cast<bool>(options_.live_audio.make_output); }
+
+    // Talk: the request, the microphone once the recorder accepted (the
+    // owner hears TalkAccepted and hands over its capture), the stop.
+    void talkRequest();
+    bool startMicrophone(std::unique_ptr<media::SoundIn> capture);
+    void stopMicrophone();  // TalkEnded: the recorder ended it; nothing is sent
+    void talkStop();        // the operator's stop: A_LISTEN_STOP_REQ, then the microphone
+    bool talking() const { return static_cast<bool>(mic_); }
+    std::uint64_t talkChunksSent() const { return mic_ ? mic_->chunksSent() : 0; }
+    std::uint32_t audioMask() const { return audio_mask_.load(); }
     // The freeze button: while set, live pictures are dropped; every change
     // starts a new stream epoch.
     void setFreeze(bool freeze);
@@ -139,6 +166,8 @@ private:
     class LiveDecoderHost;
     void handOverLiveUnit(std::span<const std::uint8_t> unit, const protocol::MessageHeader& last);
     void createDecoders(int channel_count);
+    void startAudioThread();
+    void stopAudioThread(media::PlayerStop how);
     void destroyDecoders();
 
     void startKeepAlive();
@@ -169,6 +198,15 @@ private:
     mutable std::mutex decoders_mutex_;
     std::array<std::unique_ptr<media::ChannelDecoder>, 16> decoders_;
     std::unique_ptr<LiveDecoderHost> decoder_host_;
+
+    // -- guarded by audio_mutex_: created by the login start, taken by the
+    //    hand-over, destroyed by the live stop or LIVE_NACK --
+    std::mutex audio_mutex_;
+    media::AudioBlockQueue audio_queue_;
+    std::unique_ptr<media::AudioPlayer> audio_player_;
+
+    // -- owner's thread only --
+    std::unique_ptr<media::MicSender> mic_;
 
     // -- owner's thread only (started in connect/adopt, joined in close) --
     std::jthread connection_thread_;
@@ -202,6 +240,7 @@ private:
     std::atomic<std::uint32_t> live_generation_{0};
     std::atomic<std::uint32_t> live_mask_{0};
     std::atomic<std::uint32_t> video_loss_mask_{0};
+    std::atomic<std::uint32_t> audio_mask_{0};
 };
 
 }  // namespace kalix::session

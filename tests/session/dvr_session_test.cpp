@@ -276,16 +276,5 @@ TEST(DvrSession, LiveNackClearsHelloSoCloseWritesNoLogout) {
     EXPECT_EQ(rig.log.actions(), (std::vector<std::uint32_t>{1}));
 }
 
-TEST(DvrSession, AudioSwitchSendsTheAudioBitInWordZero) {
-    Rig rig;
-    rig.session.audioOnOff(true);
-    rig.session.audioOnOff(false);
-    const auto on = rig.peer->read();
-    const auto off = rig.peer->read();
-    ASSERT_TRUE(on && off);
-    EXPECT_EQ(on->header.word0, 0x0B88u);
-    EXPECT_EQ(off->header.word0, 0x0B80u);
-}
-
 }  // namespace
 }  // namespace kalix::session
