@@ -14,7 +14,8 @@ void printUsage() {
         "\n"
         "commands:\n"
         "  login   log in to a recorder, keep the session, close it\n"
-        "  live    log in, run live view, record picture checksums and snapshots\n"
+        "  live    log in, run live view, record picture checksums, snapshots and sound\n"
+        "  talk    log in and speak a WAV file to the recorder's site\n"
         "\n"
         "kalix-cli COMMAND --help shows the options of a command.\n",
         stderr);
@@ -32,6 +33,7 @@ int main(int argc, char** argv) {
     const std::span<const std::string_view> rest(args.data() + 1, args.size() - 1);
     if (command == "login") return kalix::cli::runLogin(rest);
     if (command == "live") return kalix::cli::runLive(rest);
+    if (command == "talk") return kalix::cli::runTalk(rest);
     std::fprintf(stderr, "kalix-cli: unknown command '%.*s'\n", static_cast<int>(command.size()),
                  command.data());
     printUsage();

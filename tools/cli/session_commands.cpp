@@ -26,7 +26,11 @@
 #include "media/md5.h"
 #include "media/video_wall.h"
 #include "media/yuv_to_rgb.h"
+#include "media/g726.h"
+#include "media/sdl_sound_output.h"
+#include "media/sound_in.h"
 #include "png_writer.h"
+#include "wav_file.h"
 #include "app/operation_log.h"
 #include "json_line.h"
 #include "protocol/trace.h"
@@ -41,11 +45,13 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-enum class Command : std::uint8_t { Login, Live };
+enum class Command : std::uint8_t { Login, Live, Talk };
 
 struct LoginOptions {
     Command command = Command::Login;
     std::string out_dir;  // live: where frames.md5 and the snapshots go
+    int audio_channel = -1;  // live: the channel heard, -1 none
+    std::string input;       // talk: the WAV file spoken into the microphone
     bool have_seconds = false;
     std::string host;
     std::uint16_t port = session::kDefaultPort;
@@ -62,12 +68,24 @@ void printUsageTo(FILE* out, Command command) {
     if (command == Command::Live)
         std::fputs(
             "usage: kalix-cli live --host ADDR [--port N] --user NAME --password PASS\n"
-            "                      --seconds N --out DIR [--json]\n"
+            "                      --seconds N --out DIR [--audio-channel C] [--json]\n"
             "\n"
             "Logs in, runs live view N seconds, stops it and closes the session.\n"
             "DIR/frames.md5: one line per decoded picture, in decode order:\n"
             "  <channel 0-15> <index within the channel> <width> <height> <md5 of the planar YUV 4:2:0 picture>\n"
             "DIR/chNN.png: the last picture of channel NN (1-16) as it is shown.\n"
+            "--audio-channel C (0-15): hear channel C; DIR/audio.wav gets the sound played\n"
+            "(2 channels, 8,000 Hz, 16-bit).\n"
+            "\n",
+            out);
+    else if (command == Command::Talk)
+        std::fputs(
+            "usage: kalix-cli talk --host ADDR [--port N] --user NAME --password PASS\n"
+            "                      --input FILE.wav --seconds N [--json]\n"
+            "\n"
+            "Logs in, asks the recorder to listen and, once it accepts, speaks FILE.wav\n"
+            "(2 channels, 8,000 Hz, 16-bit) as the microphone; after N seconds stops\n"
+            "talking and closes the session.\n"
             "\n",
             out);
     else
@@ -127,7 +145,9 @@ std::optional<LoginOptions> parseArgs(std::span<const std::string_view> args, Co
             protocol::enableTrace(true);
         } else if (a == "--host" || a == "--port" || a == "--user" || a == "--password" ||
                    a == "--seconds" || a == "--timeout" || a == "--location" ||
-                   (a == "--out" && command == Command::Live)) {
+                   (a == "--out" && command == Command::Live) ||
+                   (a == "--audio-channel" && command == Command::Live) ||
+                   (a == "--input" && command == Command::Talk)) {
             const auto v = value();
             if (!v) return fail("missing value for", a);
             if (a == "--host") {
@@ -142,6 +162,12 @@ std::optional<LoginOptions> parseArgs(std::span<const std::string_view> args, Co
                 o.location = *v;
             } else if (a == "--out") {
                 o.out_dir = *v;
+            } else if (a == "--input") {
+                o.input = *v;
+            } else if (a == "--audio-channel") {
+                unsigned channel = 0;
+                if (!parseNumber(*v, channel) || channel > 15) return fail("invalid audio channel", *v);
+                o.audio_channel = static_cast<int>(channel);
             } else if (a == "--port") {
                 unsigned port = 0;
                 if (!parseNumber(*v, port) || port < 1 || port > 65534) return fail("invalid port", *v);
@@ -159,7 +185,8 @@ std::optional<LoginOptions> parseArgs(std::span<const std::string_view> args, Co
     if (o.host.empty()) return fail("missing", "--host");
     if (!have_user) return fail("missing", "--user");
     if (!have_password) return fail("missing", "--password");
-    if (command == Command::Live && !o.have_seconds) return fail("missing", "--seconds");
+    if (command != Command::Login && !o.have_seconds) return fail("missing", "--seconds");
+    if (command == Command::Talk && o.input.empty()) return fail("missing", "--input");
     if (command == Command::Live && o.out_dir.empty()) return fail("missing", "--out");
     if (o.user.size() > 16) return fail("user name longer than 16 characters:", o.user);
     if (o.password.size() > 16) return fail("password longer than 16 characters", "--password");
@@ -351,6 +378,42 @@ private:
     bool ok_ = false;
 };
 
+// The heard channel stays the one asked for, whatever the frames' masks.
+class FixedAudioChannel final : public session::AudioChannelOwner {
+public:
+    explicit FixedAudioChannel(int channel) : channel_(channel) {}
+    int recheck(std::uint32_t) override { return channel_; }
+    void select(int) override {}
+    int selected() const override { return channel_; }
+
+private:
+    const int channel_;
+};
+
+// The sound live view plays: the selected channel's blocks, decoded in
+// order, two values a stereo frame. Receive thread only.
+class AudioRecorder {
+public:
+    explicit AudioRecorder(const std::filesystem::path& path) : wav_(path, 2, 8000) {}
+    bool ok() const { return wav_.ok(); }
+    void block(const media::AudioBlock& block) {
+        std::array<std::int16_t, media::kAudioBlockValues> values{};
+        if (decoder_.decode(block, values).ok()) wav_.append(values);
+    }
+    void close() { wav_.close(); }
+
+private:
+    media::G726Decoder decoder_;
+    WavWriter wav_;
+};
+
+// Without a sound card the sound still has to be played somewhere: SDL's
+// dummy output takes it at the real rate, unless the caller chose a driver.
+std::function<std::unique_ptr<media::SoundOutput>()> headlessSoundOutput() {
+    ::setenv("SDL_AUDIODRIVER", "dummy", 0);
+    return [] { return media::makeSdlSoundOutput(); };
+}
+
 int runSession(std::span<const std::string_view> args, Command command) {
     bool help = false;
     const auto options = parseArgs(args, command, help);
@@ -364,6 +427,28 @@ int runSession(std::span<const std::string_view> args, Command command) {
         live = std::make_unique<LiveRecorder>(options->out_dir);
         if (!live->ok()) {
             std::fprintf(stderr, "kalix-cli live: cannot write to %s\n", options->out_dir.c_str());
+            return kExitUsage;
+        }
+    }
+    std::unique_ptr<FixedAudioChannel> audio_channel;
+    std::unique_ptr<AudioRecorder> audio;
+    if (command == Command::Live && options->audio_channel >= 0) {
+        audio_channel = std::make_unique<FixedAudioChannel>(options->audio_channel);
+        audio = std::make_unique<AudioRecorder>(std::filesystem::path(options->out_dir) / "audio.wav");
+        if (!audio->ok()) {
+            std::fprintf(stderr, "kalix-cli live: cannot write to %s\n", options->out_dir.c_str());
+            return kExitUsage;
+        }
+    }
+    std::optional<WavData> talk_input;
+    if (command == Command::Talk) {
+        std::string error;
+        talk_input = readWavData(options->input, error);
+        if (talk_input && (talk_input->channels != 2 || talk_input->sample_rate != 8000 || talk_input->bits != 16))
+            error = "not 2-channel 8 kHz 16-bit PCM (" + std::to_string(talk_input->channels) + " channels, " +
+                    std::to_string(talk_input->sample_rate) + " Hz, " + std::to_string(talk_input->bits) + "-bit)";
+        if (!error.empty()) {
+            std::fprintf(stderr, "kalix-cli talk: %s: %s\n", options->input.c_str(), error.c_str());
             return kExitUsage;
         }
     }
@@ -387,6 +472,12 @@ int runSession(std::span<const std::string_view> args, Command command) {
             rec->pictureDecoded(p);
         };
     }
+    if (audio) {
+        so.live_audio.make_output = headlessSoundOutput();
+        so.live_audio.channels = audio_channel.get();
+        so.live_audio.block_queued = [rec = audio.get()](const media::AudioBlock& b) { rec->block(b); };
+    }
+    if (command == Command::Talk) so.live_audio.make_output = headlessSoundOutput();
     CliSink sink;
     session::DvrSession dvr(so, sink, options->log ? &log : nullptr);
     InterruptWatch interrupts([&sink] { sink.queue.push(Item(Interrupted{})); });
@@ -418,9 +509,20 @@ int runSession(std::span<const std::string_view> args, Command command) {
             logged_in = true;
             out.login(login->identity);
             deadline = Clock::now() + options->keep;
+            if (audio) dvr.audioOnOff(true);
+            if (command == Command::Talk) dvr.talkRequest();
         } else if (const auto* failed = std::get_if<session::ConnectFailed>(&event)) {
             out.connectFailed(failed->error);
             if (ended_by.empty()) ended_by = "failure";
+        } else if (const auto* post = std::get_if<session::WindowPost>(&event)) {
+            if (post->message == session::WindowMessage::TalkAccepted && command == Command::Talk && ended_by.empty()) {
+                dvr.startMicrophone(media::makeFileSoundIn(options->input, media::CapturePacing::RealTime,
+                                                           talk_input->offset, talk_input->length));
+                out.line(JsonLine("talk").add("state", "accepted").str(), "talk accepted");
+            } else if (post->message == session::WindowMessage::TalkEnded) {
+                dvr.stopMicrophone();
+                out.line(JsonLine("talk").add("state", "ended").str(), "talk ended by the recorder");
+            }
         } else if (const auto* channels = std::get_if<session::LiveChannels>(&event)) {
             out.liveChannels(channels->mask);
         }
@@ -447,7 +549,14 @@ int runSession(std::span<const std::string_view> args, Command command) {
         }
         counts += "}";
         out.line(JsonLine("live_pictures").addRaw("decoded", counts).str(), "pictures decoded per channel: " + counts);
+        if (audio) audio->close();
     } else {
+        if (command == Command::Talk && dvr.talking()) {
+            const auto sent = dvr.talkChunksSent();
+            dvr.talkStop();
+            out.line(JsonLine("talk").add("state", "stopped").add("chunks_sent", static_cast<std::int64_t>(sent)).str(),
+                     "talk stopped after " + std::to_string(sent) + " chunks");
+        }
         dvr.close();
     }
     while (auto taken = sink.queue.tryPop()) handle(taken->item);
@@ -460,5 +569,7 @@ int runSession(std::span<const std::string_view> args, Command command) {
 int runLogin(std::span<const std::string_view> args) { return runSession(args, Command::Login); }
 
 int runLive(std::span<const std::string_view> args) { return runSession(args, Command::Live); }
+
+int runTalk(std::span<const std::string_view> args) { return runSession(args, Command::Talk); }
 
 }  // namespace kalix::cli

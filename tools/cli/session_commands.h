@@ -14,5 +14,6 @@ inline constexpr int kExitSessionEnded = 3;
 
 int runLogin(std::span<const std::string_view> args);
 int runLive(std::span<const std::string_view> args);
+int runTalk(std::span<const std::string_view> args);
 
 }  // namespace kalix::cli
