@@ -177,6 +177,29 @@ TEST(SimConfigTest, TwentyFirmwarePartsAtMost) {
     EXPECT_FALSE(parse(args, error));
 }
 
+TEST(SimConfigTest, AudioAndTalkOptions) {
+    std::string error;
+    const auto plain = parse({}, error);
+    ASSERT_TRUE(plain);
+    EXPECT_FALSE(plain->config.audio.enabled);
+    EXPECT_FALSE(plain->config.audio.mask);
+    EXPECT_FALSE(plain->config.talk_nack_reason);
+    EXPECT_TRUE(plain->config.talk_out_path.empty());
+
+    const auto cmd = parse({"--audio", "--audio-mask", "0x0005", "--talk-nack=55", "--talk-out", "/tmp/t"}, error);
+    ASSERT_TRUE(cmd) << error;
+    EXPECT_TRUE(cmd->config.audio.enabled);
+    EXPECT_EQ(cmd->config.audio.mask, std::optional<std::uint16_t>(0x0005));
+    EXPECT_EQ(cmd->config.talk_nack_reason, std::optional<std::int32_t>(55));
+    EXPECT_EQ(cmd->config.talk_out_path, "/tmp/t");
+    EXPECT_FALSE(cmd->config.video.enabled) << "--audio implies nothing else";
+
+    EXPECT_FALSE(parse({"--audio-mask", "0x10000"}, error));
+    EXPECT_FALSE(parse({"--talk-nack", "x"}, error));
+    EXPECT_FALSE(parse({"--talk-out", ""}, error));
+    EXPECT_FALSE(parse({"--audio=1"}, error));
+}
+
 TEST(SimConfigTest, HelpIsRecognised) {
     std::string error;
     const auto cmd = parse({"--help"}, error);

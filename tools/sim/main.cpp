@@ -59,7 +59,7 @@ int main(int argc, char** argv) {
 
     kalix::sim::RecorderSim sim(cmd->config);
     if (!sim.start()) {
-        std::fprintf(stderr, "kalix-sim: cannot start on 127.0.0.1:%u (port taken, or traffic log not writable)\n", unsigned{cmd->config.port});
+        std::fprintf(stderr, "kalix-sim: cannot start on 127.0.0.1:%u (port taken, or traffic log or talk files not writable)\n", unsigned{cmd->config.port});
         return 1;
     }
     if (!cmd->port_file.empty() && !writePortFile(cmd->port_file, sim.port())) {

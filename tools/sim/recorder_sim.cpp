@@ -18,10 +18,12 @@
 #include <stop_token>
 #include <thread>
 
+#include "media/g726.h"
 #include "protocol/byte_order.h"
 #include "protocol/transport.h"
 #include "protocol/unique_fd.h"
 #include "sim/hello_reply.h"
+#include "sim/live_audio.h"
 #include "sim/live_video.h"
 #include "sim/traffic_log.h"
 
@@ -150,6 +152,9 @@ public:
     void logEvent(int connection, const std::string& text);
     void event(int connection, const std::string& text);
     void linkClosed(int connection);
+    // Keeps one talk chunk and its decoding, and appends them to the talk
+    // files when there are any.
+    void storeTalk(std::span<const std::uint8_t> chunk, std::span<const std::int16_t> decoded);
 
     std::vector<std::shared_ptr<ClientLink>> links() const;
 
@@ -159,12 +164,20 @@ public:
     std::vector<ReceivedMessage> received_;
     std::size_t accepted_ = 0;
     std::size_t open_links_ = 0;
+    std::vector<std::vector<std::uint8_t>> talk_chunks_;
+    std::vector<std::int16_t> talk_decoded_;
 
     std::atomic<std::uint16_t> port_{0};
 
 private:
+    struct FileCloser {
+        void operator()(std::FILE* f) const { std::fclose(f); }
+    };
+    using File = std::unique_ptr<std::FILE, FileCloser>;
+
     void acceptLoop(std::stop_token stop);
     void reapFinished();
+    bool openTalkFiles();
 
     const SimConfig config_;
     TrafficLog traffic_;
@@ -173,6 +186,8 @@ private:
     protocol::UniqueFd listen_;
     protocol::UniqueFd wake_;  // eventfd that ends the accept wait
     std::mutex event_mutex_;   // keeps event lines whole on standard error
+    File talk_raw_;            // written under state_mutex_
+    File talk_pcm_;
 
     // Never held together with state_mutex_.
     mutable std::mutex links_mutex_;
@@ -194,6 +209,7 @@ public:
         conn_->cancel();
         reader_ = {};  // requests stop and joins
         video_.reset();  // its sends fail at once on the cancelled connection
+        audio_.reset();
         for (;;) {
             std::vector<std::jthread> helpers;
             {
@@ -276,6 +292,10 @@ private:
             {Code::BYE48, &ClientLink::onBye, Login::NotNeeded},
             {Code::LIVE_REQ, &ClientLink::onLiveReq, Login::Needed},
             {Code::LIVE_STOP, &ClientLink::onLiveStop, Login::Needed},
+            {Code::AUDIO_ONOFF_REQ, &ClientLink::onAudioOnOff, Login::Needed},
+            {Code::A_LISTEN_REQ, &ClientLink::onTalkReq, Login::Needed},
+            {Code::A_LISTEN_DATA, &ClientLink::onTalkData, Login::Needed},
+            {Code::A_LISTEN_STOP_REQ, &ClientLink::onTalkStop, Login::Needed},
         };
         return kHandlers;
     }
@@ -368,6 +388,8 @@ private:
         } else if (!announce()) {
             return;
         }
+        live_channels_ = static_cast<std::uint16_t>(mask & 0xFFFFu);
+        applyAudio(audio_on_.load());
         // The oversized unit follows the first live answer, so that the
         // client is in live view when it arrives.
         if (config_.oversized_unit_after_login && !oversized_sent_.exchange(true)) {
@@ -376,6 +398,9 @@ private:
     }
 
     void onLiveStop(const ReceivedMessage&) {
+        // The audio ends first: none of it follows the acknowledgement.
+        live_channels_ = 0;
+        applyAudio(audio_on_.load());
         const auto acknowledge = [&] { sendMessage(static_cast<std::uint16_t>(Code::LIVE_STOP_ACK), {}, Fragment::Last); };
         if (!video_) {
             acknowledge();
@@ -394,6 +419,84 @@ private:
                 });
         }
         return *video_;
+    }
+
+    // Audio on and off: the recorder's headers carry the switch from here on.
+    // Switched on, every audio unit carries it; switched off, no unit follows
+    // the first header without it.
+    void onAudioOnOff(const ReceivedMessage& message) {
+        if (!config_.audio.enabled) {
+            sim_.event(id_, "no audio to switch on or off");
+            return;
+        }
+        const bool on = message.header.audioOn();
+        if (on) audio_on_.store(true);
+        applyAudio(on);
+        if (!on) audio_on_.store(false);
+        sim_.logEvent(id_, std::string("audio ") + (on ? "on" : "off"));
+    }
+
+    // Streams audio on the live channels that have it while audio is on.
+    void applyAudio(bool on) {
+        const std::uint16_t with_audio = config_.audio.mask.value_or(0xFFFF);
+        const auto mask = static_cast<std::uint16_t>(on ? live_channels_ & with_audio : 0);
+        if (!audio_ && mask == 0) return;
+        if (!audio_) {
+            audio_ = std::make_unique<LiveAudioStreamer>([this](std::span<const std::uint8_t> unit, std::uint32_t seconds) {
+                return sendUnit(static_cast<std::uint16_t>(Code::LIVE_DATA), unit, seconds, Logging::Quiet);
+            });
+        }
+        if (audio_->mask() == mask) return;
+        const bool was_on = audio_->mask() != 0;
+        audio_->setMask(mask);
+        if (mask != 0) {
+            if (!was_on) audio_units_at_start_ = audio_->unitsSent();
+            sim_.logEvent(id_, "live audio on channels " + hexMask(mask));
+        } else {
+            sim_.logEvent(id_, "live audio stopped, " +
+                                   std::to_string(audio_->unitsSent() - audio_units_at_start_) + " units sent");
+        }
+    }
+
+    void onTalkReq(const ReceivedMessage&) {
+        if (const auto reason = config_.talk_nack_reason) {
+            std::array<std::uint8_t, 4> payload{};
+            protocol::putBe32(payload.data(), static_cast<std::uint32_t>(*reason));
+            sim_.event(id_, "talk refused, reason " + std::to_string(*reason));
+            sendMessage(static_cast<std::uint16_t>(Code::A_LISTEN_NACK), payload, Fragment::Last);
+            return;
+        }
+        if (!talking_) {
+            talking_ = true;
+            talk_decoder_.reset();
+            talk_pending_.clear();
+        }
+        sim_.event(id_, "talk accepted");
+        sendMessage(static_cast<std::uint16_t>(Code::A_LISTEN_ACK), {}, Fragment::Last);
+    }
+
+    // The chunks of one talk are one coded stream: bytes short of a whole
+    // group of eight codes wait for the next chunk.
+    void onTalkData(const ReceivedMessage& message) {
+        if (!talking_) {
+            sim_.event(id_, "A_LISTEN_DATA outside a talk ignored");
+            return;
+        }
+        talk_pending_.insert(talk_pending_.end(), message.payload.begin(), message.payload.end());
+        const std::size_t whole = talk_pending_.size() / media::kG726GroupBytes * media::kG726GroupBytes;
+        std::vector<std::int16_t> decoded(media::g726SampleCount(whole));
+        talk_decoder_.decode(std::span(talk_pending_).first(whole), decoded);
+        talk_pending_.erase(talk_pending_.begin(), talk_pending_.begin() + static_cast<std::ptrdiff_t>(whole));
+        sim_.storeTalk(message.payload, decoded);
+    }
+
+    void onTalkStop(const ReceivedMessage&) {
+        if (talking_ && !talk_pending_.empty()) {
+            sim_.event(id_, "talk ends with " + std::to_string(talk_pending_.size()) + " bytes short of a code group");
+        }
+        talking_ = false;
+        sim_.event(id_, "talk stopped");
+        sendMessage(static_cast<std::uint16_t>(Code::A_LISTEN_STOP_ACK), {}, Fragment::Last);
     }
 
     static std::string hexMask(std::uint16_t mask) {
@@ -460,6 +563,7 @@ private:
         header.setCode(code);
         header.setPayloadLen(static_cast<std::uint16_t>(payload.size()));
         header.setLastFragment(fragment == Fragment::Last);
+        header.setAudioOn(audio_on_.load());
         header.word3 = word3;
         bool sent = false;
         if (pieces == Pieces::Whole) {
@@ -502,10 +606,21 @@ private:
     std::atomic<bool> closing_{false};
     std::atomic<bool> finished_{false};
     std::atomic<bool> oversized_sent_{false};
+    // Mirrored in the header of every message we send.
+    std::atomic<bool> audio_on_{false};
+
+    // -- only the reader thread touches these --
+    std::uint16_t live_channels_ = 0;  // of the last live answer; 0 when stopped
+    std::uint64_t audio_units_at_start_ = 0;
+    bool talking_ = false;
+    media::G726Decoder talk_decoder_;
+    std::vector<std::uint8_t> talk_pending_;
 
     std::mutex write_mutex_;  // whole messages and units go out one at a time
-    // Lock order: the streamer's lock, then write_mutex_.
+    // Lock order: a streamer's lock, then write_mutex_. Only the reader
+    // thread touches the pointers.
     std::unique_ptr<LiveVideoStreamer> video_;
+    std::unique_ptr<LiveAudioStreamer> audio_;
 
     std::mutex helpers_mutex_;
     // -- guarded by helpers_mutex_ --
@@ -523,6 +638,10 @@ bool RecorderSim::Impl::start() {
     started_ = Clock::now();
     if (!traffic_.open(config_.traffic_path)) {
         event(0, "cannot create the traffic log " + config_.traffic_path);
+        return false;
+    }
+    if (!openTalkFiles()) {
+        event(0, "cannot create the talk files " + config_.talk_out_path + "[.pcm]");
         return false;
     }
 
@@ -601,6 +720,34 @@ void RecorderSim::Impl::acceptLoop(std::stop_token stop) {
         link->start();
         state_cv_.notify_all();
     }
+}
+
+bool RecorderSim::Impl::openTalkFiles() {
+    if (config_.talk_out_path.empty()) return true;
+    talk_raw_.reset(std::fopen(config_.talk_out_path.c_str(), "wb"));
+    talk_pcm_.reset(std::fopen((config_.talk_out_path + ".pcm").c_str(), "wb"));
+    return talk_raw_ && talk_pcm_;
+}
+
+void RecorderSim::Impl::storeTalk(std::span<const std::uint8_t> chunk, std::span<const std::int16_t> decoded) {
+    {
+        std::lock_guard lock(state_mutex_);
+        talk_chunks_.emplace_back(chunk.begin(), chunk.end());
+        talk_decoded_.insert(talk_decoded_.end(), decoded.begin(), decoded.end());
+        if (talk_raw_ && talk_pcm_) {
+            std::vector<std::uint8_t> pcm(decoded.size() * 2);
+            for (std::size_t i = 0; i < decoded.size(); ++i) {
+                const auto v = static_cast<std::uint16_t>(decoded[i]);
+                pcm[2 * i] = static_cast<std::uint8_t>(v & 0xFFu);
+                pcm[2 * i + 1] = static_cast<std::uint8_t>(static_cast<unsigned>(v) >> 8);
+            }
+            std::fwrite(chunk.data(), 1, chunk.size(), talk_raw_.get());
+            std::fwrite(pcm.data(), 1, pcm.size(), talk_pcm_.get());
+            std::fflush(talk_raw_.get());
+            std::fflush(talk_pcm_.get());
+        }
+    }
+    state_cv_.notify_all();
 }
 
 // Connections whose client has gone are released here, so a long run does
@@ -719,6 +866,21 @@ bool RecorderSim::waitForDisconnect(std::chrono::milliseconds timeout) const {
 std::size_t RecorderSim::connectionCount() const {
     std::lock_guard lock(impl_->state_mutex_);
     return impl_->accepted_;
+}
+
+std::vector<std::vector<std::uint8_t>> RecorderSim::talkChunks() const {
+    std::lock_guard lock(impl_->state_mutex_);
+    return impl_->talk_chunks_;
+}
+
+std::vector<std::int16_t> RecorderSim::talkDecoded() const {
+    std::lock_guard lock(impl_->state_mutex_);
+    return impl_->talk_decoded_;
+}
+
+bool RecorderSim::waitForTalkChunks(std::size_t n, std::chrono::milliseconds timeout) const {
+    std::unique_lock lock(impl_->state_mutex_);
+    return impl_->state_cv_.wait_for(lock, timeout, [&] { return impl_->talk_chunks_.size() >= n; });
 }
 
 void RecorderSim::sendToClients(protocol::Code code, std::span<const std::uint8_t> payload,

@@ -1,6 +1,7 @@
 #pragma once
 // A recorder on 127.0.0.1 that speaks the recorder's side of the protocol:
-// login, keep-alive, live view requests, and a set of faults for tests.
+// login, keep-alive, live view with video and audio, talk, and a set of
+// faults for tests.
 //
 // One thread accepts; each client connection gets a reader thread that reads
 // whole messages and answers them through a table of per-code handlers.
@@ -57,6 +58,13 @@ public:
     // Until every accepted connection is closed, by the peer or by us.
     bool waitForDisconnect(std::chrono::milliseconds timeout) const;
     std::size_t connectionCount() const;  // accepted so far
+
+    // Talk audio: the payload of every A_LISTEN_DATA received during an
+    // accepted talk, in order, and its decoding (one decoder per talk, kept
+    // across its chunks).
+    std::vector<std::vector<std::uint8_t>> talkChunks() const;
+    std::vector<std::int16_t> talkDecoded() const;
+    bool waitForTalkChunks(std::size_t n, std::chrono::milliseconds timeout) const;
 
     // Sends one message to every open client connection. A payload above
     // 65,535 bytes cannot be framed and is not sent.

@@ -324,6 +324,25 @@ bool parseOne(ArgumentReader& reader, std::string_view opt, CommandLine& cmd, bo
         c.live_mask = (c.live_mask & 0xFFFFu) | (std::uint32_t{mask} << 16);
         return true;
     }
+    if (opt == "--audio-mask") {
+        std::uint16_t mask = 0;
+        if (!take(reader, parseWord16, mask, "a 16-bit channel mask")) return false;
+        c.audio.mask = mask;
+        return true;
+    }
+    if (opt == "--talk-nack") {
+        std::int32_t reason = 0;
+        if (!take(reader, parseSigned, reason, "a reason number")) return false;
+        c.talk_nack_reason = reason;
+        return true;
+    }
+    if (opt == "--talk-out") {
+        const auto v = reader.value();
+        if (!v) return false;
+        if (v->empty()) return reader.fail("expected a file name");
+        c.talk_out_path = std::string(*v);
+        return true;
+    }
     if (opt == "--traffic") {
         const auto v = reader.value();
         if (!v) return false;
@@ -339,6 +358,7 @@ bool parseOne(ArgumentReader& reader, std::string_view opt, CommandLine& cmd, bo
     else if (opt == "--oversized-unit") flag = &c.oversized_unit_after_login;
     else if (opt == "--garbage") flag = &c.garbage_after_login;
     else if (opt == "--video") flag = &c.video.enabled;
+    else if (opt == "--audio") flag = &c.audio.enabled;
     else if (opt == "--no-live") {
         flag = &c.answer_live_req;
         flag_value = false;
@@ -414,6 +434,12 @@ A recorder simulator on 127.0.0.1. Runs until SIGINT or SIGTERM.
                             -profile:v baseline -bf 0 -x264-params
                             ref=1:psy=0:constrained-intra=1:chroma-qp-offset=2
   --video-loss MASK         channels in video loss (bit i = channel i): announced, not sent
+  --audio                   send live audio while the client has switched it on: one
+                            unit every 8 ms, a tone of 300 + 100 x C Hz per channel C
+  --audio-mask MASK         the channels with audio (default: every live channel)
+  --talk-nack REASON        refuse every talk request with A_LISTEN_NACK and REASON
+  --talk-out FILE           write the talk audio received to FILE (raw) and FILE.pcm
+                            (decoded, 16-bit little-endian, interleaved stereo)
   --traffic FILE            one JSON line per message to FILE (- for standard output)
   --quiet                   no connection events on standard error
   --help                    this text

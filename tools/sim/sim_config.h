@@ -60,6 +60,14 @@ private:
 };
 inline constexpr std::size_t kFirmNameSize = 32;
 
+// Live audio, sent while the client has switched audio on during live view.
+struct AudioSettings {
+    bool enabled = false;
+    // The channels with audio, cut to the live channels; none: every live
+    // channel.
+    std::optional<std::uint16_t> mask;
+};
+
 struct SimConfig {
     std::uint16_t port = 0;  // 0 = ephemeral; always binds 127.0.0.1
 
@@ -104,6 +112,15 @@ struct SimConfig {
     bool answer_live_req = true;
 
     VideoSettings video;
+    AudioSettings audio;
+
+    // Talk: A_LISTEN_REQ is refused with A_LISTEN_NACK and this reason when
+    // set, else accepted.
+    std::optional<std::int32_t> talk_nack_reason;
+    // Where the talk audio received goes as it comes: the raw bytes to this
+    // file, the decoded values as 16-bit little-endian PCM to this file plus
+    // ".pcm". Empty: kept in memory only.
+    std::string talk_out_path;
 
     // Where every message goes as one JSON line: empty for nowhere, "-" for
     // standard output, otherwise a file that is created or truncated.
