@@ -14,12 +14,16 @@
 #include <fstream>
 #include <string>
 #include <thread>
+#include <cmath>
+#include <cstring>
 #include <map>
 #include <sstream>
 #include <vector>
 
 #include "media/md5.h"
+#include "media/g726.h"
 #include "sim/channel_picture.h"
+#include "sim/live_audio.h"
 
 extern char** environ;
 
@@ -85,6 +89,8 @@ public:
         fs::create_directories(dir_);
         std::vector<std::string> args = {KALIX_SIM_PATH, "--port", "0", "--port-file", (dir_ / "port").string(),
                                          "--traffic", traffic().string(), "--quiet"};
+        for (auto& e : extra)  // "{dir}" stands for this simulator's own folder
+            if (const auto at = e.find("{dir}"); at != std::string::npos) e.replace(at, 5, dir_.string());
         args.insert(args.end(), extra.begin(), extra.end());
         std::vector<char*> argv;
         for (auto& a : args) argv.push_back(a.data());
@@ -301,6 +307,115 @@ TEST(CliLive, RecordedClipDecodesToTheOriginalPictures) {
     // Past the end of the clip at least once on each channel.
     EXPECT_GT(next_index[0], 35u);
     EXPECT_GT(next_index[1], 35u);
+}
+
+std::vector<std::uint8_t> readBytes(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+std::vector<std::int16_t> samplesOf(const std::vector<std::uint8_t>& bytes, std::size_t from) {
+    std::vector<std::int16_t> v;
+    for (std::size_t i = from; i + 1 < bytes.size(); i += 2)
+        v.push_back(static_cast<std::int16_t>(bytes[i] | (bytes[i + 1] << 8)));
+    return v;
+}
+
+TEST(CliLiveAudio, TheSelectedChannelsSoundIsDecodedBitExactly) {
+    SimProcess sim({"--audio", "--channels", "4"});
+    const fs::path out = sim.location() / "live";
+    const auto r = run({KALIX_CLI_PATH, "live", "--host", "127.0.0.1", "--port", sim.port(), "--user", "admin",
+                        "--password", "1234", "--seconds", "2", "--out", out.string(), "--audio-channel", "2",
+                        "--json", "--no-log"});
+    ASSERT_EQ(r.status, 0) << r.out;
+    const auto wav = readBytes(out / "audio.wav");
+    ASSERT_GT(wav.size(), 44u);
+    EXPECT_EQ(std::string(wav.begin(), wav.begin() + 4), "RIFF");
+    EXPECT_EQ(wav[22], 2);                      // channels
+    EXPECT_EQ(wav[24] | (wav[25] << 8), 8000);  // rate
+    EXPECT_EQ(wav[34], 16);                     // bits
+    const auto played = samplesOf(wav, 44);
+    ASSERT_GE(played.size(), 128u * 100);       // well over a second of sound
+
+    // The recorder's blocks for channel 2, decoded from a fresh state.
+    kalix::sim::ChannelTone tone(2);
+    kalix::media::G726Decoder decoder;
+    std::vector<std::int16_t> expected;
+    while (expected.size() < played.size()) {
+        const auto block = tone.nextBlock();
+        std::array<std::int16_t, 128> values{};
+        ASSERT_TRUE(decoder.decode(block, values).ok());
+        expected.insert(expected.end(), values.begin(), values.end());
+    }
+    expected.resize(played.size());
+    EXPECT_TRUE(played == expected);
+}
+
+void writeWav(const fs::path& p, const std::vector<std::int16_t>& samples, int channels, int rate) {
+    std::vector<std::uint8_t> h(44, 0);
+    auto le32 = [&](std::size_t at, std::uint32_t v) {
+        for (int i = 0; i < 4; ++i) h[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(v >> (8 * i));
+    };
+    std::memcpy(h.data(), "RIFF", 4);
+    le32(4, static_cast<std::uint32_t>(36 + samples.size() * 2));
+    std::memcpy(h.data() + 8, "WAVEfmt ", 8);
+    le32(16, 16);
+    h[20] = 1;
+    h[22] = static_cast<std::uint8_t>(channels);
+    le32(24, static_cast<std::uint32_t>(rate));
+    le32(28, static_cast<std::uint32_t>(rate * channels * 2));
+    h[32] = static_cast<std::uint8_t>(channels * 2);
+    h[34] = 16;
+    std::memcpy(h.data() + 36, "data", 4);
+    le32(40, static_cast<std::uint32_t>(samples.size() * 2));
+    std::ofstream out(p, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(h.data()), 44);
+    for (auto s : samples) {
+        const char b[2] = {static_cast<char>(s & 0xFF), static_cast<char>((s >> 8) & 0xFF)};
+        out.write(b, 2);
+    }
+}
+
+TEST(CliTalk, TheRecorderReceivesTheEncodingOfTheInput) {
+    SimProcess sim({"--talk-out", "{dir}/talk.raw"});
+    std::vector<std::int16_t> input;
+    for (int i = 0; i < 8000 * 3; ++i) {  // 3 s, left and right apart
+        input.push_back(static_cast<std::int16_t>(9000.0 * std::sin(i * 2 * 3.14159265 * 440 / 8000)));
+        input.push_back(static_cast<std::int16_t>(5000.0 * std::sin(i * 2 * 3.14159265 * 660 / 8000)));
+    }
+    const fs::path wav = sim.location().parent_path() / "input.wav";
+    writeWav(wav, input, 2, 8000);
+    const auto r = run({KALIX_CLI_PATH, "talk", "--host", "127.0.0.1", "--port", sim.port(), "--user", "admin",
+                        "--password", "1234", "--seconds", "2", "--input", wav.string(), "--json", "--no-log"});
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_TRUE(r.out.find(R"({"event":"talk","state":"accepted"})") != std::string::npos) << r.out;
+    std::this_thread::sleep_for(200ms);
+    const auto received = readBytes(sim.location().parent_path() / "talk.raw");
+    ASSERT_GE(received.size(), 1536u * 4) << "talk audio received";
+    EXPECT_EQ(received.size() % 1536, 0u);
+
+    // Each 2,048-frame buffer is one stream of 4,096 values, coded with the
+    // state kept from buffer to buffer.
+    kalix::media::G726Encoder encoder;
+    std::vector<std::uint8_t> expected(received.size());
+    for (std::size_t chunk = 0; chunk * 1536 < received.size(); ++chunk) {
+        const std::span<const std::int16_t> values(input.data() + chunk * 4096, 4096);
+        ASSERT_TRUE(encoder.encode(values, std::span(expected).subspan(chunk * 1536, 1536)).ok());
+    }
+    EXPECT_TRUE(received == expected);
+    const auto traffic = sim.trafficText();
+    EXPECT_NE(traffic.find(R"("name":"A_LISTEN_REQ")"), std::string::npos);
+    EXPECT_NE(traffic.find(R"("name":"A_LISTEN_STOP_REQ")"), std::string::npos);
+}
+
+TEST(CliTalk, AnInputOfAnotherFormatIsRefusedBeforeAnythingIsSent) {
+    SimProcess sim;
+    const fs::path wav = sim.location().parent_path() / "mono.wav";
+    writeWav(wav, std::vector<std::int16_t>(8000, 0), 1, 8000);
+    const auto r = run({KALIX_CLI_PATH, "talk", "--host", "127.0.0.1", "--port", sim.port(), "--user", "admin",
+                        "--password", "1234", "--seconds", "1", "--input", wav.string(), "--no-log"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(sim.trafficText().find(R"("name":"HELLO")"), std::string::npos);
 }
 
 }  // namespace
