@@ -1,0 +1,403 @@
+#include "app/client_controller.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstdio>
+#include <thread>
+
+#include "app/notice_texts.h"
+
+namespace kalix::app {
+namespace {
+
+using session::ButtonLook;
+using session::Control;
+
+constexpr int kFirstControl = 300;
+constexpr int kLastControl = 421;
+constexpr std::size_t kMaxMonitors = 4;
+
+std::size_t slot(ControlId control) {
+    const int id = static_cast<int>(control);
+    return static_cast<std::size_t>(std::clamp(id, kFirstControl, kLastControl) - kFirstControl);
+}
+
+bool inRange(ControlId control, ControlId first, int count) {
+    const int id = static_cast<int>(control);
+    return id >= static_cast<int>(first) && id < static_cast<int>(first) + count;
+}
+
+std::string cut(const std::string& text, std::size_t limit) { return text.substr(0, std::min(text.size(), limit)); }
+
+bool holds(const media::WallRect& r, int x, int y) { return x >= r.left && x < r.right && y >= r.top && y < r.bottom; }
+
+// Controls whose behaviour belongs to later work. They are drawn, but
+// disabled until that work fills them in.
+constexpr ControlId kLaterWork[] = {
+    ControlId::Pan, ControlId::Zoom,  // PTZ panel
+    ControlId::RSearch,               // remote search dialog
+    ControlId::RSetup,                // remote web setup
+    ControlId::LSearch,               // local search and the local player
+    ControlId::LSetup,                // local settings dialog
+    ControlId::Save,                  // picture saving and its job timer
+    ControlId::Load,                  // image file preview
+    ControlId::FirmUp,                // firmware upgrade
+    ControlId::Record,                // recording on the recorder (user rights)
+    ControlId::PositionSlider,        // local player seeking
+};
+
+}  // namespace
+
+std::string ProgramVersion::text() const {
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, " %d.%d.%d.%d", parts[0], parts[1], parts[2], parts[3]);
+    return buffer;
+}
+
+ClientController::ClientController(ControllerDeps deps)
+    : wall_(deps.wall),
+      view_(deps.view),
+      mixer_(deps.mixer),
+      make_session_(std::move(deps.make_session)),
+      make_capture_(std::move(deps.make_capture)),
+      log_(deps.log),
+      strings_(std::move(deps.strings)),
+      version_(deps.version),
+      storage_(deps.storage),
+      now_(std::move(deps.now)),
+      pause_(std::move(deps.pause)),
+      audio_choice_([&wall = deps.wall](int channel) { return wall.isChannelVisible(channel); }) {
+    if (!pause_) pause_ = [](std::chrono::milliseconds d) { std::this_thread::sleep_for(d); };
+}
+
+ClientController::~ClientController() { shutdown(); }
+
+// ---------------------------------------------------------------- start-up
+
+void ClientController::start() {
+    if (started_) return;
+    started_ = true;
+    saved_volume_ = mixer_.volume();
+    saved_mute_ = mixer_.muted();
+    mixer_.setMuted(false);
+    volume_ = kInitialVolume;
+    mixer_.setVolume(volume_);
+
+    for (int i = 0; i < kPlaybackButtons; ++i) setEnabled(playbackButton(i), false);
+    for (ControlId later : kLaterWork) setEnabled(later, false);
+    setEnabled(ControlId::Live, false);  // until a session logs in
+    wall_.selectLayout(kSixteenPaneLayout);
+    setPressed(splitButton(kSplitButtons - 1), true);
+    audio_choice_.select(-1);
+    writeLog(1);
+    view_.buttonsChanged();
+    pressConnect();
+}
+
+void ClientController::setMonitors(const std::vector<media::WallRect>& monitors) {
+    monitors_.assign(monitors.begin(), monitors.begin() + static_cast<std::ptrdiff_t>(std::min(monitors.size(), kMaxMonitors)));
+}
+
+// ---------------------------------------------------------------- buttons
+
+void ClientController::press(ControlId control) {
+    if (!buttonState(control).enabled) return;
+    if (inRange(control, ControlId::Channel1, kChannelButtons)) return pressChannel(static_cast<int>(control) - 300);
+    if (inRange(control, ControlId::Split1, kSplitButtons)) return pressSplit(static_cast<int>(control) - 320);
+    if (inRange(control, ControlId::Play1, kPlaybackButtons)) return pressPlayback(static_cast<int>(control) - 340);
+    switch (control) {
+        case ControlId::Full: return pressFull();
+        case ControlId::Connect: return pressConnect();
+        case ControlId::Quit: return view_.endDialog();
+        case ControlId::Sound: return pressSound();
+        case ControlId::SelAudio: return pressSelAudio();
+        case ControlId::Live: return pressLive();
+        case ControlId::Osd: return pressOsd();
+        case ControlId::Arrange: return pressArrange();
+        case ControlId::VerInfo: return requestNotice(session::Notice{kNoticeVersion, 0});
+        case ControlId::Mike: return pressMike();
+        case ControlId::Min: return view_.minimise();
+        case ControlId::Audio: return pressAudio();
+        default: return;  // disabled above, or a slider
+    }
+}
+
+void ClientController::sliderMoved(ControlId slider, std::uint32_t position) {
+    if (slider != ControlId::VolumeSlider || muted_) return;
+    volume_ = std::min<std::uint32_t>(position, media::kMixerFullScale);
+    mixer_.setVolume(volume_);
+}
+
+// Channel and split buttons. While the PTZ panel's dome menu is up they are
+// ignored; that panel comes with the PTZ work.
+void ClientController::pressChannel(int k) {
+    if (!wall_.selectSingleChannel(k)) return;
+    for (int i = 0; i < kChannelButtons; ++i) setPressed(channelButton(i), i == k);
+    resendVisibleMask();
+    if ((availableChannels() & (1u << k)) != 0) audio_choice_.select(k);
+    afterViewChange();
+    view_.buttonsChanged();
+}
+
+void ClientController::pressSplit(int index) {
+    if (!wall_.selectLayout(kSplitLayouts[static_cast<std::size_t>(index)])) return;
+    for (int i = 0; i < kSplitButtons; ++i) setPressed(splitButton(i), i == index);
+    highlightShownChannel();
+    resendVisibleMask();
+    audio_choice_.check(availableChannels(), true);
+    afterViewChange();
+    view_.buttonsChanged();
+}
+
+// In the one-pane layout the button of the shown channel is the pressed one;
+// otherwise none is.
+void ClientController::highlightShownChannel() {
+    const std::uint16_t shown = wall_.visibleChannels();
+    const bool single = wall_.layout() == kSplitLayouts[0] && std::popcount(shown) == 1;
+    for (int i = 0; i < kChannelButtons; ++i)
+        setPressed(channelButton(i), single && (shown & (1u << i)) != 0);
+}
+
+// The recorder sends only the channels on screen. During remote playback
+// the mask goes out as PLAY_VIEW_CH, with the playback work.
+void ClientController::resendVisibleMask() {
+    if (liveOn()) session_->liveRequest(wall_.visibleChannels());
+}
+
+// While frozen, the panes newly on screen would stay empty until the next
+// picture: the window waits briefly and repaints from the buffers. Marking
+// a changed view for playback comes with the playback work.
+void ClientController::afterViewChange() {
+    if (liveOn() && session_->frozen()) {
+        pause_(kFrozenRepaintDelay);
+        view_.repaintWall();
+    }
+}
+
+// The channels the recorder delivers, as the session applied them to the
+// wall. The local player's mask takes their place with the local playback
+// work.
+std::uint32_t ClientController::availableChannels() const { return session_ ? wall_.activeChannels() : 0u; }
+
+void ClientController::pressPlayback(int index) {
+    // In live view the fourth button freezes and thaws the pictures. Remote
+    // and local playback codes come with the playback work.
+    if (playbackButton(index) != ControlId::Freeze) return;
+    if (wall_.displayMode() != media::DisplayMode::Live || !liveOn()) return;
+    const bool freeze = !session_->frozen();
+    session_->setFreeze(freeze);
+    ++freeze_presses_;
+    setPressed(ControlId::Freeze, freeze);
+    view_.buttonsChanged();
+}
+
+void ClientController::pressFull() {
+    if (wall_.fullScreen() || monitors_.empty()) return;
+    const media::WallRect window = view_.windowRect();
+    const int cx = (window.left + window.right) / 2;
+    const int cy = (window.top + window.bottom) / 2;
+    // A centre on none of the monitors (the window dragged off every screen)
+    // takes the first one.
+    const auto it = std::ranges::find_if(monitors_, [&](const media::WallRect& m) { return holds(m, cx, cy); });
+    wall_.clearSingleView();
+    wall_.enterFullScreen(it != monitors_.end() ? *it : monitors_.front());
+    view_.repaintWall();
+}
+
+void ClientController::pressConnect() {
+    if (cdMode()) return;
+    if (session_) return disconnect();
+    view_.openConnectDialog();
+}
+
+void ClientController::connectTo(const ConnectRequest& request) {
+    if (cdMode() || session_ || !make_session_) return;
+    ConnectRequest r;
+    r.address = cut(request.address, kMaxAddressChars);
+    r.port = request.port;
+    r.user = cut(request.user, kMaxUserChars);
+    r.password = cut(request.password, kMaxPasswordChars);
+    r.description = cut(request.description, kMaxDescriptionChars);
+    session_ = make_session_(r);
+}
+
+void ClientController::disconnect() {
+    if (!session_) return;
+    session_->close();
+    session_.reset();
+    setEnabled(ControlId::Live, false);
+    setPressed(ControlId::Live, false);
+    setPressed(ControlId::RSearch, false);
+    setPressed(ControlId::RSetup, false);
+    setPressed(ControlId::Mike, false);
+    setEnabled(ControlId::Freeze, false);
+    setPressed(ControlId::Freeze, false);
+    view_.buttonsChanged();
+}
+
+void ClientController::pressSound() {
+    muted_ = !muted_;
+    setEnabled(ControlId::VolumeSlider, !muted_);
+    setPressed(ControlId::Sound, muted_);
+    mixer_.setMuted(muted_);
+    view_.buttonsChanged();
+}
+
+void ClientController::pressSelAudio() { audio_choice_.next(availableChannels()); }
+
+void ClientController::pressLive() {
+    // A local player (local playback work) also keeps the button idle.
+    if (wall_.displayMode() == media::DisplayMode::RemotePlayback || !loggedIn()) return;
+    if (session_->liveOn())
+        session_->liveStop();
+    else
+        session_->loginStart();
+}
+
+void ClientController::pressOsd() {
+    wall_.setCaptionStyle((wall_.captionStyle() + 1) % 3);
+    view_.repaintWall();
+}
+
+void ClientController::pressArrange() {
+    wall_.restoreIdentityMap();
+    resendVisibleMask();
+    highlightShownChannel();
+    audio_choice_.check(availableChannels(), true);
+    view_.buttonsChanged();
+    view_.repaintWall();
+}
+
+void ClientController::pressMike() {
+    if (!loggedIn()) return;
+    const auto identity = session_->identity();
+    if (identity && identity->account != 0) return requestNotice(session::Notice{kNoticeRefused, 0});
+    if (session_->talking()) return session_->talkStop();
+    const auto now = now_();
+    if (last_talk_request_ && now - *last_talk_request_ < kTalkRequestSpacing) return;
+    last_talk_request_ = now;
+    session_->talkRequest();
+}
+
+void ClientController::pressAudio() {
+    // Remote playback counts as well once the playback work lands.
+    if (!liveOn() || !session_->soundOutput()) return;
+    session_->audioOnOff(!session_->audioFlag());
+}
+
+bool ClientController::liveOn() const { return session_ && session_->liveOn(); }
+bool ClientController::loggedIn() const { return session_ && session_->loggedIn(); }
+
+// ---------------------------------------------------------------- events
+
+void ClientController::handle(const session::Event& event) {
+    if (const auto* notice = std::get_if<session::Notice>(&event)) return requestNotice(*notice);
+    if (const auto* box = std::get_if<session::MessageBoxRequest>(&event)) return view_.showMessageBox(box->text);
+    if (const auto* state = std::get_if<session::ControlState>(&event)) return onControlState(*state);
+    if (const auto* failed = std::get_if<session::ConnectFailed>(&event)) {
+        // The session already closed itself; forget it so Connect opens
+        // the dialog again.
+        if (failed->session_closed && session_) disconnect();
+        return;
+    }
+    if (std::holds_alternative<session::LoginAccepted>(event)) {
+        setEnabled(ControlId::Live, true);
+        view_.buttonsChanged();
+        return;
+    }
+    if (const auto* post = std::get_if<session::WindowPost>(&event)) return onWindowPost(*post);
+}
+
+void ClientController::onControlState(const session::ControlState& state) {
+    const auto control = static_cast<ControlId>(state.control);
+    set(control, ButtonState{state.look != ButtonLook::Disabled, state.look == ButtonLook::Pressed});
+    view_.buttonsChanged();
+}
+
+void ClientController::onWindowPost(const session::WindowPost& post) {
+    using session::WindowMessage;
+    switch (post.message) {
+        case WindowMessage::Notice: return requestNotice(session::Notice::fromLParam(post.lparam, post.owner));
+        case WindowMessage::TalkAccepted:
+            if (session_ && make_capture_ && session_->startMicrophone(make_capture_())) {
+                setPressed(ControlId::Mike, true);
+                view_.buttonsChanged();
+            }
+            return;
+        case WindowMessage::TalkEnded:
+            if (session_) session_->stopMicrophone();
+            setPressed(ControlId::Mike, false);
+            view_.buttonsChanged();
+            return;
+        // In CD mode the local search opens right after start-up, with the
+        // local playback work.
+        case WindowMessage::StartUpDone: return;
+        default: return;  // PTZ, progress, event jump: with their dialogs
+    }
+}
+
+// ---------------------------------------------------------------- notices
+
+void ClientController::requestNotice(session::Notice notice) {
+    if (notice.kind == kNoticeDisconnect) disconnect();
+    if (notice_) return;  // one box at a time; the request is dropped
+    notice_ = composeNotice(notice);
+    view_.showNotice(*notice_);
+}
+
+void ClientController::noticeClosed() { notice_.reset(); }
+
+NoticeBox ClientController::composeNotice(session::Notice notice) const {
+    const NoticeStrings ids = noticeStrings(notice.kind, notice.detail);
+    NoticeBox box{notice, text(ids.title_id), text(ids.message_id)};
+    if (notice.kind == kNoticeVersion) box.message = text(kVersionStringId) + version_.text();
+    return box;
+}
+
+std::string ClientController::text(std::uint16_t id) const {
+    return strings_ ? strings_(id) : std::string(builtinString(id));
+}
+
+// ---------------------------------------------------------------- shutdown
+
+void ClientController::shutdown() {
+    if (shut_down_) return;
+    shut_down_ = true;
+    // The local player goes first once the local playback work adds it.
+    audio_choice_.select(-1);
+    if (session_) {
+        if (session_->liveOn()) {
+            session_->liveStop();
+            pause_(kShutdownStepPause);
+        }
+        // Remote playback and archive transfer stops join here with their work.
+        if (session_->talking()) {
+            session_->talkStop();
+            pause_(kShutdownStepPause);
+        }
+        session_->close();
+        session_.reset();
+    }
+    if (wall_.fullScreen()) wall_.leaveFullScreen();
+    pause_(kShutdownStepPause);
+    if (started_) {
+        writeLog(2);
+        if (saved_volume_ >= 0) mixer_.setVolume(static_cast<std::uint32_t>(saved_volume_));
+        mixer_.setMuted(saved_mute_);
+    }
+}
+
+void ClientController::writeLog(std::uint32_t action) {
+    // On a read-only medium the program keeps no operation log.
+    if (log_ && !cdMode()) log_->write(session::LogCategory::Program, action, {}, {});
+}
+
+// ---------------------------------------------------------------- button model
+
+ButtonState ClientController::buttonState(ControlId control) const { return buttons_[slot(control)]; }
+
+void ClientController::set(ControlId control, ButtonState state) { buttons_[slot(control)] = state; }
+void ClientController::setPressed(ControlId control, bool pressed) { buttons_[slot(control)].pressed = pressed; }
+void ClientController::setEnabled(ControlId control, bool enabled) { buttons_[slot(control)].enabled = enabled; }
+
+}  // namespace kalix::app

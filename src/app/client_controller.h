@@ -1,0 +1,244 @@
+#pragma once
+// The main window's behaviour without its widgets: what every control does
+// in each display mode, the state of every button, the notice box rule,
+// start-up and shutdown. The Qt front end renders the button model, forwards
+// presses by control number, and hands over the session's events on the
+// user-interface thread. Everything here runs on that one thread.
+
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/audio_channel_choice.h"
+#include "app/mixer_control.h"
+#include "media/sound_in.h"
+#include "media/video_wall.h"
+#include "session/dvr_session.h"
+#include "session/event_sink.h"
+#include "session/operation_log_sink.h"
+
+namespace kalix::app {
+
+// Control numbers of the main window.
+enum class ControlId : std::uint16_t {
+    Channel1 = 300,  // .. 315
+    Split1 = 320,    // .. 328
+    Full = 329,
+    Play1 = 340,     // .. 346 (343 freeze in live view, 344 record)
+    Freeze = 343,
+    Record = 344,
+    Pan = 355,
+    Zoom = 356,
+    Connect = 360,
+    RSearch = 361,
+    RSetup = 362,
+    LSearch = 363,
+    LSetup = 364,
+    Quit = 365,
+    Sound = 366,
+    SelAudio = 368,
+    Live = 369,
+    Osd = 370,
+    Arrange = 371,
+    Save = 372,
+    Load = 373,
+    FirmUp = 374,
+    VerInfo = 375,
+    Mike = 376,
+    Min = 377,
+    Audio = 378,
+    PositionSlider = 420,
+    VolumeSlider = 421,
+};
+
+inline constexpr int kChannelButtons = 16;
+inline constexpr int kSplitButtons = 9;
+inline constexpr int kPlaybackButtons = 7;
+// Wall layout codes of the split buttons 320-328, in order.
+inline constexpr std::array<int, kSplitButtons> kSplitLayouts{0, 1, 2, 3, 5, 6, 7, 13, 14};
+inline constexpr int kSixteenPaneLayout = 14;
+
+inline constexpr std::uint32_t kInitialVolume = 40000;
+inline constexpr std::chrono::milliseconds kTalkRequestSpacing{2000};
+inline constexpr std::chrono::milliseconds kFrozenRepaintDelay{300};
+inline constexpr std::chrono::milliseconds kShutdownStepPause{100};
+
+inline constexpr std::uint16_t kNoticeDisconnect = 0x02;
+inline constexpr std::uint16_t kNoticeRefused = 0x0F;
+inline constexpr std::uint16_t kNoticeVersion = 0x13;
+inline constexpr std::uint16_t kVersionStringId = 5410;
+inline constexpr std::size_t kMaxAddressChars = 132;
+inline constexpr std::size_t kMaxUserChars = 16;
+inline constexpr std::size_t kMaxPasswordChars = 16;
+inline constexpr std::size_t kMaxDescriptionChars = 260;
+
+constexpr ControlId channelButton(int k) { return static_cast<ControlId>(300 + k); }
+constexpr ControlId splitButton(int i) { return static_cast<ControlId>(320 + i); }
+constexpr ControlId playbackButton(int i) { return static_cast<ControlId>(340 + i); }
+
+struct ButtonState {
+    bool enabled = true;
+    bool pressed = false;  // the pressed face (Sound: the muted face)
+    friend bool operator==(const ButtonState&, const ButtonState&) = default;
+};
+
+// The four 16-bit parts of the program's version.
+struct ProgramVersion {
+    std::array<std::uint16_t, 4> parts{};
+    std::string text() const;  // " a.b.c.d"
+};
+
+// What the connect dialog's OK hands over.
+struct ConnectRequest {
+    std::string address;
+    std::uint16_t port = session::kDefaultPort;
+    std::string user;
+    std::string password;
+    std::string description;
+};
+
+// The notice box on screen: its kind and detail, and its two lines.
+struct NoticeBox {
+    session::Notice notice;
+    std::string title;
+    std::string message;
+};
+
+enum class Storage : std::uint8_t { FixedDisk, ReadOnlyMedium };  // CD mode: read-only or removable
+
+// What the controller asks of the window. Calls come on the UI thread.
+class ClientView {
+public:
+    virtual ~ClientView() = default;
+    virtual void buttonsChanged() = 0;  // re-read buttonState() of every control
+    virtual void repaintWall() = 0;
+    virtual void openConnectDialog() = 0;  // modal; OK calls connectTo()
+    virtual void showNotice(const NoticeBox& box) = 0;  // closing it calls noticeClosed()
+    virtual void showMessageBox(const std::string& text) = 0;
+    virtual void minimise() = 0;
+    virtual void endDialog() = 0;  // Quit: the window closes; then shutdown()
+    virtual media::WallRect windowRect() const = 0;  // the main window on the desktop
+};
+
+struct ControllerDeps {
+    media::VideoWall& wall;
+    ClientView& view;
+    MixerControl& mixer;
+    // Creates a session and starts its connection (DvrSession::connect).
+    std::function<std::unique_ptr<session::DvrSession>(const ConnectRequest&)> make_session;
+    // The microphone handed to the session once the recorder accepts talk.
+    std::function<std::unique_ptr<media::SoundIn>()> make_capture;
+    session::OperationLogSink* log = nullptr;
+    // String table of the resource bundle; empty text when missing.
+    std::function<std::string(std::uint16_t id)> strings;
+    ProgramVersion version;
+    Storage storage = Storage::FixedDisk;
+    std::function<std::chrono::steady_clock::time_point()> now = [] { return std::chrono::steady_clock::now(); };
+    // The pauses the window keeps on its own thread (shutdown steps, the
+    // repaint after a channel change while frozen).
+    std::function<void(std::chrono::milliseconds)> pause;
+};
+
+class ClientController {
+public:
+    explicit ClientController(ControllerDeps deps);
+    ~ClientController();
+    ClientController(const ClientController&) = delete;
+    ClientController& operator=(const ClientController&) = delete;
+
+    // Start-up after the window exists: mixer saved and unmuted, volume and
+    // buttons set, 16-pane layout, log entry (1, 1), then the Connect action.
+    void start();
+    // Monitors in enumeration order; the first four are kept.
+    void setMonitors(const std::vector<media::WallRect>& monitors);
+
+    // A control was pressed (buttons) or released at `position` (sliders).
+    void press(ControlId control);
+    void sliderMoved(ControlId slider, std::uint32_t position);
+    void connectTo(const ConnectRequest& request);
+
+    // An event from the session, on the UI thread.
+    void handle(const session::Event& event);
+    // An operator notice from any part of the program.
+    void requestNotice(session::Notice notice);
+    void noticeClosed();
+
+    // The shutdown after the dialog ended: session requests and close, the
+    // wall, log entry (1, 2), mixer put back. Idempotent.
+    void shutdown();
+
+    ButtonState buttonState(ControlId control) const;
+    std::optional<NoticeBox> noticeBox() const { return notice_; }
+    bool muted() const { return muted_; }
+    std::uint32_t volume() const { return volume_; }
+    bool cdMode() const { return storage_ == Storage::ReadOnlyMedium; }
+    int freezePresses() const { return freeze_presses_; }
+    session::DvrSession* session() const { return session_.get(); }
+    AudioChannelChoice& audioChoice() { return audio_choice_; }
+    // The session's LiveAudio::channels, so receive-thread re-checks and the
+    // buttons share one selection.
+    session::AudioChannelOwner* audioChannelOwner() { return &audio_choice_; }
+
+private:
+    void pressChannel(int k);
+    void pressSplit(int index);
+    void pressPlayback(int index);
+    void pressConnect();
+    void pressFull();
+    void pressSound();
+    void pressSelAudio();
+    void pressLive();
+    void pressOsd();
+    void pressArrange();
+    void pressMike();
+    void pressAudio();
+    void disconnect();
+
+    void resendVisibleMask();
+    void afterViewChange();
+    void highlightShownChannel();
+    std::uint32_t availableChannels() const;
+    bool liveOn() const;
+    bool loggedIn() const;
+    void onWindowPost(const session::WindowPost& post);
+    void onControlState(const session::ControlState& state);
+    NoticeBox composeNotice(session::Notice notice) const;
+    std::string text(std::uint16_t id) const;
+    void set(ControlId control, ButtonState state);
+    void setPressed(ControlId control, bool pressed);
+    void setEnabled(ControlId control, bool enabled);
+    void writeLog(std::uint32_t action);
+
+    media::VideoWall& wall_;
+    ClientView& view_;
+    MixerControl& mixer_;
+    std::function<std::unique_ptr<session::DvrSession>(const ConnectRequest&)> make_session_;
+    std::function<std::unique_ptr<media::SoundIn>()> make_capture_;
+    session::OperationLogSink* log_;
+    std::function<std::string(std::uint16_t)> strings_;
+    ProgramVersion version_;
+    Storage storage_;
+    std::function<std::chrono::steady_clock::time_point()> now_;
+    std::function<void(std::chrono::milliseconds)> pause_;
+
+    std::unique_ptr<session::DvrSession> session_;
+    AudioChannelChoice audio_choice_;
+    std::array<ButtonState, 122> buttons_{};  // controls 300-421
+    std::vector<media::WallRect> monitors_;
+    std::optional<NoticeBox> notice_;
+    std::optional<std::chrono::steady_clock::time_point> last_talk_request_;
+    std::int32_t saved_volume_ = -1;
+    bool saved_mute_ = false;
+    std::uint32_t volume_ = kInitialVolume;
+    bool muted_ = false;
+    int freeze_presses_ = 0;
+    bool started_ = false;
+    bool shut_down_ = false;
+};
+
+}  // namespace kalix::app

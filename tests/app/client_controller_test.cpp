@@ -1,0 +1,379 @@
+// The main window's behaviour against a real session whose recorder end is
+// scripted on a socket pair: the requests the buttons cause are read off
+// the wire.
+
+#include "app/client_controller.h"
+
+#include <gtest/gtest.h>
+
+#include <bit>
+
+#include "../media/audio_test_support.h"
+#include "../session/session_test_support.h"
+#include "protocol/byte_order.h"
+
+namespace kalix::app {
+namespace {
+
+using namespace std::chrono_literals;
+using protocol::Code;
+using session::testing::ScriptedPeer;
+
+class FakeView final : public ClientView {
+public:
+    void buttonsChanged() override {}
+    void repaintWall() override { ++repaints; }
+    void openConnectDialog() override { ++connect_dialogs; }
+    void showNotice(const NoticeBox& box) override { notices.push_back(box); }
+    void showMessageBox(const std::string& text) override { boxes.push_back(text); }
+    void minimise() override {}
+    void endDialog() override { ++ended; }
+    media::WallRect windowRect() const override { return window; }
+
+    int repaints = 0, connect_dialogs = 0, ended = 0;
+    std::vector<NoticeBox> notices;
+    std::vector<std::string> boxes;
+    media::WallRect window{0, 0, 928, 712};
+};
+
+class FakeMixer final : public MixerControl {
+public:
+    std::int32_t volume() const override { return level; }
+    bool setVolume(std::uint32_t l) override {
+        level = static_cast<std::int32_t>(l);
+        return true;
+    }
+    bool muted() const override { return mute; }
+    bool setMuted(bool m) override {
+        mute = m;
+        return true;
+    }
+    std::int32_t level = 12345;
+    bool mute = true;
+};
+
+class SilentCapture final : public media::SoundIn {
+public:
+    bool start(media::CaptureSink&) override { return true; }
+    void stop() override {}
+};
+
+std::uint32_t maskOf(const session::testing::PeerMessage& m) { return protocol::be32(m.payload.data()); }
+
+struct Rig {
+    explicit Rig(Storage storage = Storage::FixedDisk) {
+        wall.initialise(16);
+        wall.place(media::WallRect{54, 67, 874, 661}, 1, media::kWallBackgroundColour);
+        ControllerDeps deps{wall, view, mixer, {}, {}, &log, {}, ProgramVersion{{1, 2, 3, 4}}, storage, {}, {}};
+        deps.make_session = [this](const ConnectRequest& r) {
+            requests.push_back(r);
+            session::SessionOptions o;
+            o.address = r.address;
+            o.user = r.user;
+            o.close_grace = 10ms;
+            o.live_stop_pause = 1ms;
+            o.live_video.wall = &wall;
+            o.live_audio.make_output = [] { return std::make_unique<media::test::FakeSoundOutput>(); };
+            o.live_audio.channels = controller->audioChannelOwner();
+            auto s = std::make_unique<session::DvrSession>(o, sink);
+            auto [client, recorder] = session::testing::socketPair();
+            peer.emplace(std::move(recorder));
+            s->adopt(std::move(client));
+            return s;
+        };
+        deps.make_capture = [] { return std::make_unique<SilentCapture>(); };
+        deps.strings = [](std::uint16_t id) { return id == kVersionStringId ? std::string("Kalix client") : "s" + std::to_string(id); };
+        deps.now = [this] { return clock; };
+        deps.pause = [this](std::chrono::milliseconds d) { pauses.push_back(d); };
+        controller = std::make_unique<ClientController>(std::move(deps));
+    }
+
+    // Connects and logs in; the recorder sends every channel live.
+    void login(std::uint8_t account = 0) {
+        controller->start();
+        controller->connectTo({"127.0.0.1", 2000, "admin", "", ""});
+        auto answer = session::testing::helloAnswer(11, 16);
+        answer[7] = account;
+        peer->send(Code::HELLO48_ACK, answer);
+        ASSERT_TRUE(peer->readUntil(Code::LIVE_REQ));
+        peer->send(Code::LIVE_CHANNEL_INFO, session::testing::word(0xFFFF));
+        ASSERT_TRUE(sink.waitForCount<session::LiveChannels>(1));
+        pump();
+    }
+    // Hands the session's events to the controller, as the UI thread does.
+    void pump() {
+        const auto events = sink.events();
+        for (; pumped < events.size(); ++pumped) controller->handle(events[pumped]);
+    }
+    bool pressed(ControlId c) const { return controller->buttonState(c).pressed; }
+    bool enabled(ControlId c) const { return controller->buttonState(c).enabled; }
+
+    media::VideoWall wall;
+    FakeView view;
+    FakeMixer mixer;
+    session::testing::RecordingSink sink;
+    session::testing::RecordingLog log;
+    std::optional<ScriptedPeer> peer;
+    std::vector<ConnectRequest> requests;
+    std::chrono::steady_clock::time_point clock{};
+    std::vector<std::chrono::milliseconds> pauses;
+    std::size_t pumped = 0;
+    std::unique_ptr<ClientController> controller;
+};
+
+TEST(ClientController, StartUpSavesMixerLogsAndOpensConnect) {
+    Rig rig;
+    rig.controller->start();
+    EXPECT_EQ(rig.mixer.level, 40000);
+    EXPECT_FALSE(rig.mixer.mute);
+    EXPECT_EQ(rig.view.connect_dialogs, 1);
+    EXPECT_EQ(rig.wall.layout(), kSixteenPaneLayout);
+    EXPECT_TRUE(rig.pressed(splitButton(8)));
+    ASSERT_EQ(rig.log.entries().size(), 1u);
+    EXPECT_EQ(rig.log.entries()[0].category, session::LogCategory::Program);
+    EXPECT_EQ(rig.log.entries()[0].action, 1u);
+    // Playback bar and the controls of later work stay disabled.
+    for (int i = 0; i < kPlaybackButtons; ++i) EXPECT_FALSE(rig.enabled(playbackButton(i))) << i;
+    for (ControlId c : {ControlId::RSearch, ControlId::LSearch, ControlId::Save, ControlId::FirmUp, ControlId::Pan})
+        EXPECT_FALSE(rig.enabled(c));
+
+    rig.controller->shutdown();
+    EXPECT_EQ(rig.log.entries().back().action, 2u);
+    EXPECT_EQ(rig.mixer.level, 12345);  // put back as found
+    EXPECT_TRUE(rig.mixer.mute);
+}
+
+TEST(ClientController, CdModeNeitherConnectsNorLogs) {
+    Rig rig(Storage::ReadOnlyMedium);
+    rig.controller->start();
+    rig.controller->press(ControlId::Connect);
+    rig.controller->connectTo({"127.0.0.1", 2000, "admin", "", ""});
+    EXPECT_EQ(rig.view.connect_dialogs, 0);
+    EXPECT_TRUE(rig.requests.empty());
+    rig.controller->shutdown();
+    EXPECT_TRUE(rig.log.entries().empty());
+}
+
+TEST(ClientController, ConnectRequestIsCutToItsFieldSizes) {
+    Rig rig;
+    rig.controller->start();
+    rig.controller->connectTo({std::string(200, '1'), 2000, std::string(20, 'u'), std::string(20, 'p'), std::string(300, 'd')});
+    ASSERT_EQ(rig.requests.size(), 1u);
+    EXPECT_EQ(rig.requests[0].address.size(), kMaxAddressChars);
+    EXPECT_EQ(rig.requests[0].user.size(), kMaxUserChars);
+    EXPECT_EQ(rig.requests[0].password.size(), kMaxPasswordChars);
+    EXPECT_EQ(rig.requests[0].description.size(), kMaxDescriptionChars);
+    // A second Connect press disconnects.
+    rig.controller->press(ControlId::Connect);
+    EXPECT_EQ(rig.controller->session(), nullptr);
+    EXPECT_FALSE(rig.enabled(ControlId::Live));
+}
+
+TEST(ClientController, SplitButtonsSelectTheirLayoutsAndResendTheShownMask) {
+    Rig rig;
+    rig.login();
+    constexpr std::array<int, kSplitButtons> panes{1, 4, 6, 7, 8, 9, 10, 13, 16};
+    for (int i = 0; i < kSplitButtons; ++i) {
+        rig.controller->press(splitButton(i));
+        EXPECT_EQ(rig.wall.layout(), kSplitLayouts[static_cast<std::size_t>(i)]);
+        const auto request = rig.peer->readUntil(Code::LIVE_REQ);
+        ASSERT_TRUE(request) << i;
+        EXPECT_EQ(maskOf(*request), rig.wall.visibleChannels()) << i;
+        EXPECT_EQ(std::popcount(maskOf(*request)), panes[static_cast<std::size_t>(i)]) << i;
+        for (int j = 0; j < kSplitButtons; ++j) EXPECT_EQ(rig.pressed(splitButton(j)), i == j);
+    }
+}
+
+TEST(ClientController, ChannelButtonShowsOneChannelAndTakesItsAudio) {
+    Rig rig;
+    rig.login();
+    rig.controller->press(channelButton(5));
+    const auto request = rig.peer->readUntil(Code::LIVE_REQ);
+    ASSERT_TRUE(request);
+    EXPECT_EQ(maskOf(*request), 1u << 5);
+    for (int k = 0; k < kChannelButtons; ++k) EXPECT_EQ(rig.pressed(channelButton(k)), k == 5);
+    EXPECT_EQ(rig.controller->audioChoice().selected(), 5);
+
+    // Back to four panes: channel buttons released, audio re-chosen among
+    // the channels now shown.
+    rig.controller->press(splitButton(1));
+    ASSERT_TRUE(rig.peer->readUntil(Code::LIVE_REQ));
+    for (int k = 0; k < kChannelButtons; ++k) EXPECT_FALSE(rig.pressed(channelButton(k)));
+    EXPECT_TRUE(rig.wall.isChannelVisible(rig.controller->audioChoice().selected()));
+
+    // The one-pane split button presses the shown channel's button.
+    rig.controller->press(splitButton(0));
+    const int shown = std::countr_zero(rig.wall.visibleChannels());
+    EXPECT_TRUE(rig.pressed(channelButton(shown)));
+}
+
+TEST(ClientController, WithoutLiveViewButtonsChangeTheWallOnly) {
+    Rig rig;
+    rig.controller->start();
+    rig.controller->press(splitButton(1));
+    EXPECT_EQ(rig.wall.layout(), 1);
+    rig.controller->press(ControlId::Freeze);  // disabled outside live view
+    rig.controller->press(ControlId::Live);
+    rig.controller->press(ControlId::Mike);
+    EXPECT_EQ(rig.controller->freezePresses(), 0);
+    EXPECT_TRUE(rig.view.notices.empty());
+}
+
+TEST(ClientController, LiveButtonStopsAndRestartsLiveViewButNotInRemotePlayback) {
+    Rig rig;
+    rig.login();
+    rig.wall.setDisplayMode(media::DisplayMode::RemotePlayback);
+    rig.controller->press(ControlId::Live);
+    EXPECT_TRUE(rig.controller->session()->liveOn());
+    rig.wall.setDisplayMode(media::DisplayMode::Live);
+
+    rig.controller->press(ControlId::Live);
+    EXPECT_TRUE(rig.peer->readUntil(Code::LIVE_STOP));
+    EXPECT_FALSE(rig.controller->session()->liveOn());
+    rig.controller->press(ControlId::Live);
+    const auto request = rig.peer->readUntil(Code::LIVE_REQ);
+    ASSERT_TRUE(request);
+    EXPECT_EQ(maskOf(*request), 0xFFFFu);
+}
+
+TEST(ClientController, FreezeButtonTogglesAndCountsInLiveView) {
+    Rig rig;
+    rig.login();
+    ASSERT_TRUE(rig.enabled(ControlId::Freeze));  // the session's login start released it
+    rig.controller->press(ControlId::Freeze);
+    EXPECT_TRUE(rig.controller->session()->frozen());
+    EXPECT_TRUE(rig.pressed(ControlId::Freeze));
+    // While frozen, a channel change waits and repaints.
+    const int repaints = rig.view.repaints;
+    rig.controller->press(channelButton(2));
+    EXPECT_EQ(rig.view.repaints, repaints + 1);
+    EXPECT_EQ(rig.pauses.back(), kFrozenRepaintDelay);
+    rig.controller->press(ControlId::Freeze);
+    EXPECT_FALSE(rig.controller->session()->frozen());
+    EXPECT_FALSE(rig.pressed(ControlId::Freeze));
+    EXPECT_EQ(rig.controller->freezePresses(), 2);
+}
+
+TEST(ClientController, AudioButtonSendsTheOppositeOfTheSessionFlag) {
+    Rig rig;
+    rig.login();
+    rig.controller->press(ControlId::Audio);
+    const auto request = rig.peer->readUntil(Code::AUDIO_ONOFF_REQ);
+    ASSERT_TRUE(request);
+    EXPECT_TRUE(request->header.audioOn());
+    EXPECT_TRUE(request->payload.empty());
+}
+
+TEST(ClientController, OsdCyclesCaptionStylesAndSoundMutes) {
+    Rig rig;
+    rig.controller->start();
+    for (int expected : {1, 2, 0}) {
+        rig.controller->press(ControlId::Osd);
+        EXPECT_EQ(rig.wall.captionStyle(), expected);
+    }
+    rig.controller->press(ControlId::Sound);
+    EXPECT_TRUE(rig.mixer.mute);
+    EXPECT_TRUE(rig.pressed(ControlId::Sound));
+    EXPECT_FALSE(rig.enabled(ControlId::VolumeSlider));
+    rig.controller->press(ControlId::Sound);
+    EXPECT_FALSE(rig.mixer.mute);
+    EXPECT_TRUE(rig.enabled(ControlId::VolumeSlider));
+    rig.controller->sliderMoved(ControlId::VolumeSlider, 500);
+    EXPECT_EQ(rig.mixer.level, 500);
+}
+
+TEST(ClientController, FullScreenGoesToTheMonitorUnderTheWindowCentre) {
+    Rig rig;
+    rig.controller->start();
+    const media::WallRect left{0, 0, 1920, 1080}, right{1920, 0, 3840, 1080};
+    rig.controller->setMonitors({left, right});
+    rig.view.window = {2000, 100, 2928, 812};
+    rig.controller->press(ControlId::Full);
+    ASSERT_TRUE(rig.wall.fullScreen());
+    EXPECT_EQ(rig.wall.placement(), right);
+}
+
+TEST(ClientController, OneNoticeAtATimeAndKindTwoDisconnectsFirst) {
+    Rig rig;
+    rig.login();
+    rig.controller->requestNotice({0x0E, 0});
+    rig.controller->requestNotice({0x09, 0});  // dropped, not queued
+    ASSERT_EQ(rig.view.notices.size(), 1u);
+    EXPECT_EQ(rig.view.notices[0].notice.kind, 0x0E);
+
+    // Kind 2 disconnects even while its own box cannot be shown.
+    rig.controller->handle(session::WindowPost{session::WindowMessage::Notice, session::Owner::MainWindow, 0, 0x20000});
+    EXPECT_EQ(rig.controller->session(), nullptr);
+    EXPECT_EQ(rig.view.notices.size(), 1u);
+
+    rig.controller->noticeClosed();
+    rig.controller->handle(session::Notice{0x02, 0});
+    ASSERT_EQ(rig.view.notices.size(), 2u);
+    EXPECT_EQ(rig.view.notices[1].notice.kind, 0x02);
+}
+
+TEST(ClientController, VerInfoShowsTheProgramVersion) {
+    Rig rig;
+    rig.controller->start();
+    rig.controller->press(ControlId::VerInfo);
+    ASSERT_EQ(rig.view.notices.size(), 1u);
+    EXPECT_EQ(rig.view.notices[0].notice.kind, kNoticeVersion);
+    EXPECT_EQ(rig.view.notices[0].message, "Kalix client 1.2.3.4");
+}
+
+TEST(ClientController, MikeSendsOneTalkRequestWithinTwoSeconds) {
+    Rig rig;
+    rig.login();
+    rig.controller->press(ControlId::Mike);
+    rig.clock += 1999ms;
+    rig.controller->press(ControlId::Mike);
+    EXPECT_TRUE(rig.peer->readUntil(Code::A_LISTEN_REQ));
+    EXPECT_FALSE(rig.peer->readUntil(Code::A_LISTEN_REQ, 200ms));
+    rig.clock += 1ms;
+    rig.controller->press(ControlId::Mike);
+    EXPECT_TRUE(rig.peer->readUntil(Code::A_LISTEN_REQ));
+
+    // Accepted: the microphone runs and the button shows it; the next press
+    // stops the talk.
+    rig.controller->handle(session::WindowPost{session::WindowMessage::TalkAccepted});
+    EXPECT_TRUE(rig.controller->session()->talking());
+    EXPECT_TRUE(rig.pressed(ControlId::Mike));
+    rig.controller->press(ControlId::Mike);
+    EXPECT_TRUE(rig.peer->readUntil(Code::A_LISTEN_STOP_REQ));
+    EXPECT_FALSE(rig.controller->session()->talking());
+}
+
+TEST(ClientController, TalkEndedStopsTheMicrophone) {
+    Rig rig;
+    rig.login();
+    rig.controller->handle(session::WindowPost{session::WindowMessage::TalkAccepted});
+    ASSERT_TRUE(rig.controller->session()->talking());
+    rig.controller->handle(session::WindowPost{session::WindowMessage::TalkEnded});
+    EXPECT_FALSE(rig.controller->session()->talking());
+    EXPECT_FALSE(rig.pressed(ControlId::Mike));
+}
+
+TEST(ClientController, MikeIsRefusedForNonAdministratorAccounts) {
+    Rig rig;
+    rig.login(1);
+    rig.controller->press(ControlId::Mike);
+    ASSERT_EQ(rig.view.notices.size(), 1u);
+    EXPECT_EQ(rig.view.notices[0].notice.kind, kNoticeRefused);
+    EXPECT_FALSE(rig.peer->readUntil(Code::A_LISTEN_REQ, 200ms));
+}
+
+TEST(ClientController, QuitStopsLiveViewBeforeClosingTheSession) {
+    Rig rig;
+    rig.login();
+    rig.controller->press(ControlId::Quit);
+    EXPECT_EQ(rig.view.ended, 1);
+    rig.pauses.clear();
+    rig.controller->shutdown();
+    EXPECT_TRUE(rig.peer->readUntil(Code::LIVE_STOP));
+    EXPECT_EQ(rig.controller->session(), nullptr);
+    EXPECT_EQ(rig.pauses, (std::vector<std::chrono::milliseconds>{kShutdownStepPause, kShutdownStepPause}));
+    EXPECT_EQ(rig.controller->audioChoice().selected(), -1);
+}
+
+}  // namespace
+}  // namespace kalix::app
