@@ -17,9 +17,10 @@ constexpr int kFirstControl = 300;
 constexpr int kLastControl = 421;
 constexpr std::size_t kMaxMonitors = 4;
 
-std::size_t slot(ControlId control) {
+std::optional<std::size_t> slot(ControlId control) {
     const int id = static_cast<int>(control);
-    return static_cast<std::size_t>(std::clamp(id, kFirstControl, kLastControl) - kFirstControl);
+    if (id < kFirstControl || id > kLastControl) return std::nullopt;
+    return static_cast<std::size_t>(id - kFirstControl);
 }
 
 bool inRange(ControlId control, ControlId first, int count) {
@@ -394,10 +395,20 @@ void ClientController::writeLog(std::uint32_t action) {
 
 // ---------------------------------------------------------------- button model
 
-ButtonState ClientController::buttonState(ControlId control) const { return buttons_[slot(control)]; }
+// A number that is no control of the window reads as a disabled button.
+ButtonState ClientController::buttonState(ControlId control) const {
+    const auto i = slot(control);
+    return i ? buttons_[*i] : ButtonState{false, false};
+}
 
-void ClientController::set(ControlId control, ButtonState state) { buttons_[slot(control)] = state; }
-void ClientController::setPressed(ControlId control, bool pressed) { buttons_[slot(control)].pressed = pressed; }
-void ClientController::setEnabled(ControlId control, bool enabled) { buttons_[slot(control)].enabled = enabled; }
+void ClientController::set(ControlId control, ButtonState state) {
+    if (const auto i = slot(control)) buttons_[*i] = state;
+}
+void ClientController::setPressed(ControlId control, bool pressed) {
+    if (const auto i = slot(control)) buttons_[*i].pressed = pressed;
+}
+void ClientController::setEnabled(ControlId control, bool enabled) {
+    if (const auto i = slot(control)) buttons_[*i].enabled = enabled;
+}
 
 }  // namespace kalix::app

@@ -130,18 +130,18 @@ struct ControllerDeps {
     ClientView& view;
     MixerControl& mixer;
     // Creates a session and starts its connection (DvrSession::connect).
-    std::function<std::unique_ptr<session::DvrSession>(const ConnectRequest&)> make_session;
+    std::function<std::unique_ptr<session::DvrSession>(const ConnectRequest&)> make_session{};
     // The microphone handed to the session once the recorder accepts talk.
-    std::function<std::unique_ptr<media::SoundIn>()> make_capture;
+    std::function<std::unique_ptr<media::SoundIn>()> make_capture{};
     session::OperationLogSink* log = nullptr;
     // String table of the resource bundle; empty text when missing.
-    std::function<std::string(std::uint16_t id)> strings;
+    std::function<std::string(std::uint16_t id)> strings{};
     ProgramVersion version;
     Storage storage = Storage::FixedDisk;
     std::function<std::chrono::steady_clock::time_point()> now = [] { return std::chrono::steady_clock::now(); };
     // The pauses the window keeps on its own thread (shutdown steps, the
     // repaint after a channel change while frozen).
-    std::function<void(std::chrono::milliseconds)> pause;
+    std::function<void(std::chrono::milliseconds)> pause{};
 };
 
 class ClientController {
@@ -228,7 +228,7 @@ private:
 
     std::unique_ptr<session::DvrSession> session_;
     AudioChannelChoice audio_choice_;
-    std::array<ButtonState, 122> buttons_{};  // controls 300-421
+    std::array<ButtonState, 122> buttons_{};  // controls 300-421, by number - 300
     std::vector<media::WallRect> monitors_;
     std::optional<NoticeBox> notice_;
     std::optional<std::chrono::steady_clock::time_point> last_talk_request_;

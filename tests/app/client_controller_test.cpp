@@ -64,7 +64,8 @@ struct Rig {
     explicit Rig(Storage storage = Storage::FixedDisk) {
         wall.initialise(16);
         wall.place(media::WallRect{54, 67, 874, 661}, 1, media::kWallBackgroundColour);
-        ControllerDeps deps{wall, view, mixer, {}, {}, &log, {}, ProgramVersion{{1, 2, 3, 4}}, storage, {}, {}};
+        ControllerDeps deps{.wall = wall, .view = view, .mixer = mixer, .log = &log,
+                            .version = ProgramVersion{{1, 2, 3, 4}}, .storage = storage};
         deps.make_session = [this](const ConnectRequest& r) {
             requests.push_back(r);
             session::SessionOptions o;
@@ -136,6 +137,7 @@ TEST(ClientController, StartUpSavesMixerLogsAndOpensConnect) {
     for (int i = 0; i < kPlaybackButtons; ++i) EXPECT_FALSE(rig.enabled(playbackButton(i))) << i;
     for (ControlId c : {ControlId::RSearch, ControlId::LSearch, ControlId::Save, ControlId::FirmUp, ControlId::Pan})
         EXPECT_FALSE(rig.enabled(c));
+    EXPECT_FALSE(rig.enabled(static_cast<ControlId>(299)));
 
     rig.controller->shutdown();
     EXPECT_EQ(rig.log.entries().back().action, 2u);
@@ -205,6 +207,34 @@ TEST(ClientController, ChannelButtonShowsOneChannelAndTakesItsAudio) {
     rig.controller->press(splitButton(0));
     const int shown = std::countr_zero(rig.wall.visibleChannels());
     EXPECT_TRUE(rig.pressed(channelButton(shown)));
+}
+
+TEST(ClientController, ArrangeRestoresThePanesAndResendsTheMask) {
+    Rig rig;
+    rig.login();
+    rig.controller->press(splitButton(1));
+    ASSERT_TRUE(rig.peer->readUntil(Code::LIVE_REQ));
+    ASSERT_TRUE(rig.wall.exchangePanes(0, 9));  // channel 9 now on the first page
+    ASSERT_TRUE(rig.wall.isChannelVisible(9));
+    rig.controller->press(ControlId::Arrange);
+    const auto request = rig.peer->readUntil(Code::LIVE_REQ);
+    ASSERT_TRUE(request);
+    EXPECT_EQ(maskOf(*request), 0x000Fu);
+    EXPECT_FALSE(rig.wall.isChannelVisible(9));
+}
+
+TEST(ClientController, SelAudioCyclesThroughTheShownChannels) {
+    Rig rig;
+    rig.login();
+    rig.controller->press(splitButton(1));  // channels 0-3 on screen
+    std::vector<int> picked;
+    for (int i = 0; i < 5; ++i) {
+        rig.controller->press(ControlId::SelAudio);
+        picked.push_back(rig.controller->audioChoice().selected());
+    }
+    const int first = picked[0];
+    ASSERT_GE(first, 0);
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(picked[static_cast<std::size_t>(i)], (first + i) % 4) << i;
 }
 
 TEST(ClientController, WithoutLiveViewButtonsChangeTheWallOnly) {
