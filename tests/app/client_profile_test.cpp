@@ -37,6 +37,9 @@ TEST(ClientProfile, EmptyLinesAndMissingLinesKeepTheirDefaults) {
     EXPECT_EQ(parse(""), ClientProfile{});
     // The last line needs no carriage return.
     EXPECT_EQ(parse("A\rB\rmm-dd-yyyy").defaultDateFormat(), DateFormat::MonthDayYear);
+    // Unknown texts fall back to the first choice.
+    EXPECT_EQ(parse("A\rB\rYYYY/MM/DD\roverlay"), (ClientProfile{"A", "B", "YYYY/MM/DD", "overlay"}));
+    EXPECT_EQ(parse("A\rB\rYYYY/MM/DD\roverlay").defaultDrawMode(), DrawMode::Yuv);
 }
 
 TEST(ClientProfile, OverlongLineIsCutWithoutSpillingIntoTheNext) {
@@ -44,14 +47,6 @@ TEST(ClientProfile, OverlongLineIsCutWithoutSpillingIntoTheNext) {
     const ClientProfile p = parse(long_line + "\rSecond\r");
     EXPECT_EQ(p.title, std::string(kProfileLineCapacity, 'x'));
     EXPECT_EQ(p.folder_word, "Second");
-}
-
-TEST(ClientProfile, UnknownTextsMapToTheFirstChoice) {
-    ClientProfile p;
-    p.date_format = "YYYY/MM/DD";
-    p.draw_mode = "overlay";
-    EXPECT_EQ(p.defaultDateFormat(), DateFormat::YearMonthDay);
-    EXPECT_EQ(p.defaultDrawMode(), DrawMode::Yuv);
 }
 
 TEST(ClientProfile, LoadTakesTheFirstReadableCandidate) {
