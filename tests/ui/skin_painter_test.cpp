@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QImage>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QTemporaryDir>
 
 #include "ui/skin_catalogue.h"
@@ -79,7 +80,7 @@ TEST(SkinCatalogue, NumbersUniqueAndInTheBitmapRange) {
 }
 
 // The generator writes the same bytes on every run: the bundle is
-// reproducible from the sources.
+// reproducible from the sources, down to the packed file.
 TEST(SkinPainter, GeneratorIsDeterministic) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
@@ -97,6 +98,22 @@ TEST(SkinPainter, GeneratorIsDeterministic) {
         ++files;
     }
     EXPECT_EQ(files, static_cast<int>(ui::skinCatalogue().size()) + 2);  // + strings.txt, kalixres.qrc
+
+    // Packed again with the fixed file date, the bundle is the one the build made.
+    QProcess rcc;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_RCC_SOURCE_DATE_OVERRIDE"), QStringLiteral("1"));
+    rcc.setProcessEnvironment(env);
+    rcc.setWorkingDirectory(dir.path());
+    const QString packed = dir.filePath(QStringLiteral("again.rcc"));
+    rcc.start(QStringLiteral(KALIX_RCC), {QStringLiteral("--binary"), QStringLiteral("--no-zstd"), QStringLiteral("-o"), packed,
+                                          QStringLiteral("kalixres.qrc")});
+    ASSERT_TRUE(rcc.waitForFinished(60000));
+    ASSERT_EQ(rcc.exitCode(), 0);
+    QFile again(packed), built_rcc(QStringLiteral(KALIX_BINARY_DIR "/kalixres.rcc"));
+    ASSERT_TRUE(again.open(QIODevice::ReadOnly));
+    ASSERT_TRUE(built_rcc.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(again.readAll() == built_rcc.readAll());
 }
 
 }  // namespace
