@@ -1,7 +1,6 @@
 #include "app/notice_texts.h"
 
-#include <algorithm>
-#include <iterator>
+#include "app/string_table.h"
 
 namespace kalix::app {
 namespace {
@@ -14,6 +13,8 @@ struct NoticeRow {
 };
 
 constexpr std::uint16_t kAnyDetail = 0xFFFF;
+constexpr std::uint16_t kFirstNoticeString = 5051;
+constexpr std::uint16_t kLastNoticeString = 5092;
 
 // clang-format off
 constexpr NoticeRow kNotices[] = {
@@ -41,55 +42,6 @@ constexpr NoticeRow kNotices[] = {
     {0x13, kAnyDetail, 5091, 5092},
 };
 
-struct StringRow {
-    std::uint16_t id;
-    std::string_view text;
-};
-
-constexpr StringRow kStrings[] = {
-    {5051, "Connection"},
-    {5052, "Login"},
-    {5053, "Recorder"},
-    {5054, "No network connection could be opened on this computer."},
-    {5055, "The recorder did not answer in time."},
-    {5056, "The recorder refused the connection. Check the address and the port."},
-    {5057, "The connection to the recorder has ended."},
-    {5058, "The recorder does not know this user name."},
-    {5059, "The password is wrong."},
-    {5060, "Too many users are connected to the recorder."},
-    {5061, "The recorder ended the session."},
-    {5062, "The recorder refused the login for this client."},
-    {5063, "No recorded data at the chosen time."},
-    {5064, "The recorder refused the request."},
-    {5065, "Recording cannot be started now."},
-    {5066, "Recording cannot be stopped now."},
-    {5067, "The recorder refused the request."},
-    {5068, "Another user is using this function on the recorder."},
-    {5069, "The recorder cannot do this now."},
-    {5070, "The recorder's disk is not ready."},
-    {5071, "You have no right to do this on the recorder."},
-    {5072, "Not enough free space for the download."},
-    {5073, "The recorder is busy. Try again later."},
-    {5074, "The recorder refused to reset its settings."},
-    {5075, "The recorder refused the new settings."},
-    {5076, "The settings are in use by another user."},
-    {5077, "The settings do not fit this recorder."},
-    {5078, "The recorder cannot store the settings now."},
-    {5079, "The operation failed."},
-    {5080, "The recorder's settings arrived damaged."},
-    {5081, "The recorder has stored the settings."},
-    {5082, "Upgrade the recorder's firmware with the files found?"},
-    {5083, "No firmware file for this recorder in the Upgrade folder."},
-    {5084, "The recorder's talk channel is in use."},
-    {5085, "The recorder ended the talk."},
-    {5086, "Not enough free disk space on this computer."},
-    {5087, "The file could not be written."},
-    {5088, "This operation is not allowed or not available."},
-    {5089, "The operation could not be completed."},
-    {5090, "The operation could not be completed."},
-    {5091, "Version"},
-    {5092, "Kalix"},
-};
 // clang-format on
 
 }  // namespace
@@ -104,9 +56,8 @@ NoticeStrings noticeStrings(std::uint16_t kind, std::uint16_t detail) {
 }
 
 std::string_view builtinString(std::uint16_t id) {
-    const auto it = std::find_if(std::begin(kStrings), std::end(kStrings),
-                                 [id](const StringRow& r) { return r.id == id; });
-    return it == std::end(kStrings) ? std::string_view{} : it->text;
+    if (id < kFirstNoticeString || id > kLastNoticeString) return {};
+    return stringText(id);
 }
 
 std::string noticeText(std::uint16_t kind, std::uint16_t detail) {

@@ -18,7 +18,8 @@ struct NoticeStrings {
 // detail without a text of its own gets the generic text of its kind.
 NoticeStrings noticeStrings(std::uint16_t kind, std::uint16_t detail);
 
-// The built-in English text of a string number; empty when there is none.
+// The built-in English text of a notice string number (5051-5092, from the
+// program's string table); empty for any other number.
 std::string_view builtinString(std::uint16_t id);
 
 // Title and message joined for one-line output ("Title: message").
