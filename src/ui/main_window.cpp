@@ -1,5 +1,9 @@
 #include "ui/main_window.h"
 
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QImage>
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QPaintEvent>
@@ -24,6 +28,19 @@ const char* const kCaptionFontFace = "Arial";
 constexpr QRgb kBarColour = qRgb(0x20, 0x24, 0x2a);
 constexpr QRgb kFrameColour = qRgb(0x10, 0x12, 0x15);
 
+// A picture file of the client's: the working folder first, then the
+// installed data folder. A missing file gives a null image, and the panes
+// that would show it are left unpainted.
+QImage loadClientPicture(const QString& name) {
+    const QString candidates[] = {
+        QDir::current().filePath(name),
+        QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("../share/kalix/") + name),
+    };
+    for (const QString& path : candidates)
+        if (QFileInfo::exists(path)) return QImage(path);
+    return {};
+}
+
 }  // namespace
 
 MainWindow::MainWindow(QWidget* parent)
@@ -43,6 +60,8 @@ MainWindow::MainWindow(QWidget* parent)
     wall_widget_ = new VideoWallWidget(wall_, this);
     wall_widget_->setGeometry(kWallRect.left, kWallRect.top, kWallRect.width(), kWallRect.height());
     wall_widget_->setCaptionFont(kCaptionFontSize, kCaptionFontWeight, QString::fromLatin1(kCaptionFontFace));
+    wall_widget_->setLogoPicture(loadClientPicture(QStringLiteral("ComMark.bmp")));
+    wall_widget_->setVideoLossPicture(loadClientPicture(QStringLiteral("VdoLoss.bmp")));
     wall_widget_->setContextSource([this] { return paintContext(); });
     connect(wall_widget_, &VideoWallWidget::viewChanged, this, [this] {
         if (session_ && session_->liveOn()) session_->liveRequest(wall_.visibleChannels());

@@ -52,3 +52,35 @@ TEST(KalixSmokeTest, DemoQuitsInOrderAndTheScreenshotShowsPictures) {
 }
 
 }  // namespace
+
+namespace {
+
+// Without a session every pane shows the logo, taken from ComMark.bmp in
+// the working folder.
+TEST(KalixSmokeTest, LogoPictureComesFromTheWorkingFolder) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QImage logo(64, 48, QImage::Format_RGB888);
+    logo.fill(qRgb(10, 200, 30));
+    ASSERT_TRUE(logo.save(dir.filePath(QStringLiteral("ComMark.bmp")), "BMP"));
+    const QString shot = dir.filePath(QStringLiteral("idle.png"));
+    QProcess kalix;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    kalix.setProcessEnvironment(env);
+    kalix.setWorkingDirectory(dir.path());
+    kalix.setProcessChannelMode(QProcess::ForwardedChannels);
+    kalix.start(QStringLiteral(KALIX_PATH), {QStringLiteral("--quit-after"), QStringLiteral("0.5"),
+                                             QStringLiteral("--screenshot"), shot});
+    ASSERT_TRUE(kalix.waitForFinished(60'000));
+    EXPECT_EQ(kalix.exitCode(), 0);
+    const QImage image(shot);
+    ASSERT_FALSE(image.isNull());
+    // Pane 0 of the 16-pane wall, and the last pane.
+    EXPECT_EQ(image.pixel(54 + 100, 67 + 70) & 0xFFFFFF, qRgb(10, 200, 30) & 0xFFFFFF);
+    EXPECT_EQ(image.pixel(54 + 700, 67 + 520) & 0xFFFFFF, qRgb(10, 200, 30) & 0xFFFFFF);
+    // The background between them stays grey.
+    EXPECT_EQ(image.pixel(54 + 205, 67 + 70) & 0xFFFFFF, qRgb(150, 150, 150) & 0xFFFFFF);
+}
+
+}  // namespace
