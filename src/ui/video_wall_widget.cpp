@@ -7,8 +7,12 @@
 #include <QPainterPath>
 
 #include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <string>
 
 #include "media/yuv_to_rgb.h"
+#include "protocol/trace.h"
 
 namespace kalix::ui {
 
@@ -75,7 +79,10 @@ VideoWallWidget::VideoWallWidget(media::VideoWall& wall, QWidget* parent)
     caption_font_.setPixelSize(13);
 
     frame_rate_timer_.setInterval(static_cast<int>(media::kFrameRatePeriod.count()));
-    connect(&frame_rate_timer_, &QTimer::timeout, this, [this] { wall_.tickFrameRates(); });
+    connect(&frame_rate_timer_, &QTimer::timeout, this, [this] {
+        wall_.tickFrameRates();
+        traceRates();
+    });
     frame_rate_timer_.start();
 
     subscription_ = wall_.subscribe(*this);
@@ -98,6 +105,23 @@ void VideoWallWidget::setCaptionFont(int size, int weight, const QString& face) 
 std::uint64_t VideoWallWidget::picturesPainted(int channel) const {
     if (channel < 0 || channel >= media::kWallChannels) return 0;
     return painted_[static_cast<std::size_t>(channel)];
+}
+
+void VideoWallWidget::traceRates() {
+    if (protocol::traceEnabled()) {
+        // Pictures painted per second against pictures decoded per second.
+        const double period_s = std::chrono::duration<double>(media::kFrameRatePeriod).count();
+        std::string line;
+        for (int c = 0; c < media::kWallChannels; ++c) {
+            const auto i = static_cast<std::size_t>(c);
+            char item[32];
+            std::snprintf(item, sizeof item, " %d:%.1f/%d", c + 1,
+                          static_cast<double>(painted_[i] - painted_at_tick_[i]) / period_s, wall_.frameRate(c));
+            line += item;
+        }
+        protocol::trace("[wall] painted/decoded per second:%s\n", line.c_str());
+    }
+    painted_at_tick_ = painted_;
 }
 
 // ---------------------------------------------------------------------------

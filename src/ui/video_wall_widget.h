@@ -84,6 +84,7 @@ private:
 
     // -- UI thread --
     void flushMarks();
+    void traceRates();
     void paintPicture(QPainter& painter, const media::PaneView& view);
     void paintOverlays(QPainter& painter, const media::PaneView& view);
     void paintStill(QPainter& painter, const QImage& picture, const QRect& cell);
@@ -114,6 +115,7 @@ private:
     std::atomic<std::uint64_t> mark_hops_{0};
 
     std::array<std::uint64_t, media::kWallChannels> painted_{};
+    std::array<std::uint64_t, media::kWallChannels> painted_at_tick_{};
 
     media::WallSubscription subscription_;  // last: ends before the rest goes
 };

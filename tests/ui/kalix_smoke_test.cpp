@@ -20,6 +20,8 @@ TEST(KalixSmokeTest, DemoQuitsInOrderAndTheScreenshotShowsPictures) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     env.insert(QStringLiteral("SDL_AUDIODRIVER"), QStringLiteral("dummy"));
+    // Read by sanitizer builds only.
+    env.insert(QStringLiteral("LSAN_OPTIONS"), QStringLiteral("suppressions=" KALIX_LSAN_SUPPRESSIONS));
     kalix.setProcessEnvironment(env);
     kalix.setProcessChannelMode(QProcess::ForwardedChannels);
     kalix.start(QStringLiteral(KALIX_PATH),
