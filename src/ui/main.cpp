@@ -1,6 +1,6 @@
 // kalix: the desktop client.
 //
-//   kalix [--demo] [--quit-after SECONDS] [--screenshot FILE.png]
+//   kalix [--demo] [--rgb] [--quit-after SECONDS] [--screenshot FILE.png]
 //
 // --demo starts a simulated recorder inside the program and connects to it;
 // --quit-after ends the program in order after that time; --screenshot
@@ -50,7 +50,10 @@ int main(int argc, char** argv) {
     const QCommandLineOption screenshot(QStringLiteral("screenshot"),
                                         QStringLiteral("Write the main window to FILE (PNG) just before quitting."),
                                         QStringLiteral("FILE"));
+    const QCommandLineOption rgb(QStringLiteral("rgb"),
+                                 QStringLiteral("Draw pictures on the RGB path even where OpenGL works."));
     parser.addOption(demo);
+    parser.addOption(rgb);
     parser.addOption(quit_after);
     parser.addOption(screenshot);
     parser.process(app);
@@ -68,7 +71,8 @@ int main(int argc, char** argv) {
     // Declared before the window: the window's session closes first, then
     // the recorder stops.
     std::unique_ptr<kalix::ui::DemoRecorder> recorder;
-    kalix::ui::MainWindow window;
+    kalix::ui::MainWindow window(parser.isSet(rgb) ? kalix::ui::DrawPathChoice::Rgb
+                                                   : kalix::ui::DrawPathChoice::YuvWhereAvailable);
     if (parser.isSet(demo)) {
         recorder = std::make_unique<kalix::ui::DemoRecorder>(clipCandidates());
         if (!recorder->start()) {
@@ -85,7 +89,7 @@ int main(int argc, char** argv) {
     if (parser.isSet(quit_after)) {
         const QString shot = parser.value(screenshot);
         QTimer::singleShot(static_cast<int>(quit_seconds * 1000), &window, [&window, &status, shot] {
-            if (!shot.isEmpty() && !window.grab().save(shot, "PNG")) {
+            if (!shot.isEmpty() && !window.screenshot().save(shot, "PNG")) {
                 std::fprintf(stderr, "kalix: cannot write %s\n", qPrintable(shot));
                 status = 1;
             }

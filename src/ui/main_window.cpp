@@ -8,6 +8,8 @@
 #include <QLineEdit>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QScreen>
+#include <QWindow>
 
 #include <variant>
 
@@ -43,7 +45,7 @@ QImage loadClientPicture(const QString& name) {
 
 }  // namespace
 
-MainWindow::MainWindow(QWidget* parent)
+MainWindow::MainWindow(DrawPathChoice draw_path, QWidget* parent)
     : QWidget(parent),
       audio_channel_([this](int channel) { return wall_.isChannelVisible(channel); }),
       sink_(this, [this](const session::Event& event) { onEvent(event); }) {
@@ -51,14 +53,15 @@ MainWindow::MainWindow(QWidget* parent)
     setWindowTitle(QStringLiteral("Kalix"));
 
     wall_.initialise(media::kWallChannels);
-    // The OpenGL path for planar pictures is not there yet: the wall draws
-    // RGB pictures, and the decoders deliver them.
-    wall_.setYuvAvailable(false);
-    wall_.setDrawPath(media::DrawPath::Rgb);
+    // The decoders deliver what the draw path asks for: planar pictures for
+    // the OpenGL surface, RGB otherwise.
+    wall_.setYuvAvailable(VideoWallWidget::openGlUsable());
+    wall_.setDrawPath(draw_path == DrawPathChoice::Rgb ? media::DrawPath::Rgb : media::DrawPath::Yuv);
     wall_.place(kWallRect, 1, media::kWallBackgroundColour);
 
     wall_widget_ = new VideoWallWidget(wall_, this);
     wall_widget_->setGeometry(kWallRect.left, kWallRect.top, kWallRect.width(), kWallRect.height());
+    wall_widget_->setYuvSurface(wall_.drawPath() == media::DrawPath::Yuv);
     wall_widget_->setCaptionFont(kCaptionFontSize, kCaptionFontWeight, QString::fromLatin1(kCaptionFontFace));
     wall_widget_->setLogoPicture(loadClientPicture(QStringLiteral("ComMark.bmp")));
     wall_widget_->setVideoLossPicture(loadClientPicture(QStringLiteral("VdoLoss.bmp")));
@@ -184,6 +187,14 @@ void MainWindow::onEvent(const session::Event& event) {
     } else if (std::holds_alternative<session::LiveChannels>(event)) {
         wall_widget_->update();
     }
+}
+
+QPixmap MainWindow::screenshot() {
+    if (wall_widget_->yuvSurface() && windowHandle() != nullptr && windowHandle()->screen() != nullptr) {
+        const QPixmap shown = windowHandle()->screen()->grabWindow(winId());
+        if (!shown.isNull() && shown.size() == size()) return shown;
+    }
+    return grab();
 }
 
 void MainWindow::setStatus(const QString& text) { status_->setText(text); }

@@ -3,6 +3,7 @@
 // connect action, and the live session with its decoders feeding the wall.
 
 #include <QLabel>
+#include <QPixmap>
 #include <QPushButton>
 #include <QWidget>
 
@@ -30,17 +31,26 @@ struct ConnectTarget {
     std::string password;
 };
 
+// How the wall draws pictures: the YUV path (OpenGL) where it works, or
+// always the RGB path.
+enum class DrawPathChoice { YuvWhereAvailable, Rgb };
+
 class MainWindow final : public QWidget {
     Q_OBJECT
 
 public:
-    explicit MainWindow(QWidget* parent = nullptr);
+    explicit MainWindow(DrawPathChoice draw_path = DrawPathChoice::YuvWhereAvailable, QWidget* parent = nullptr);
     ~MainWindow() override;  // closes the session before the wall goes
 
     // Opens a session to the recorder with live view on the wall.
     void connectTo(const ConnectTarget& target);
     // Closes the session, if any. Safe to call repeatedly.
     void disconnectSession();
+
+    // The window as shown. QWidget::grab() re-renders an OpenGL child
+    // through its framebuffer grab, which loses what the painters draw over
+    // the pictures; with the OpenGL surface up the screen's copy is taken.
+    QPixmap screenshot();
 
     media::VideoWall& wall() { return wall_; }
     VideoWallWidget* wallWidget() const { return wall_widget_; }

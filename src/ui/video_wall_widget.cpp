@@ -1,6 +1,9 @@
 #include "ui/video_wall_widget.h"
 
+#include <QGuiApplication>
 #include <QMetaObject>
+#include <QOffscreenSurface>
+#include <QOpenGLContext>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -13,6 +16,7 @@
 
 #include "media/yuv_to_rgb.h"
 #include "protocol/trace.h"
+#include "ui/yuv_wall_surface.h"
 
 namespace kalix::ui {
 
@@ -93,13 +97,50 @@ VideoWallWidget::~VideoWallWidget() {
     subscription_ = media::WallSubscription{};
 }
 
+bool VideoWallWidget::openGlUsable() {
+    if (QGuiApplication::platformName() == QLatin1String("offscreen")) return false;
+    QOpenGLContext context;
+    if (!context.create()) return false;
+    QOffscreenSurface surface;
+    surface.create();
+    const bool ok = context.makeCurrent(&surface);
+    if (ok) context.doneCurrent();
+    return ok;
+}
+
+void VideoWallWidget::setYuvSurface(bool on) {
+    if (on == (surface_ != nullptr)) return;
+    if (on) {
+        surface_ = new YuvWallSurface([this] { paintOnSurface(); }, this);
+        surface_->setGeometry(rect());
+        surface_->show();
+    } else {
+        delete surface_;
+        surface_ = nullptr;
+    }
+    update();
+}
+
+void VideoWallWidget::resizeEvent(QResizeEvent* event) {
+    if (surface_) surface_->setGeometry(rect());
+    QWidget::resizeEvent(event);
+}
+
+void VideoWallWidget::invalidate(const QRect& rect) {
+    // The OpenGL surface redraws as a whole.
+    if (surface_)
+        surface_->update();
+    else
+        update(rect);
+}
+
 void VideoWallWidget::setCaptionFont(int size, int weight, const QString& face) {
     wall_.setCaptionFont(size, weight, face.toStdString());
     QFont font(face);
     font.setPixelSize(std::max(1, -wall_.captionFontHeight()));
     font.setWeight(static_cast<QFont::Weight>(std::clamp(weight, 1, 1000)));
     caption_font_ = font;
-    update();
+    invalidate(rect());
 }
 
 std::uint64_t VideoWallWidget::picturesPainted(int channel) const {
@@ -147,7 +188,7 @@ void VideoWallWidget::flushMarks() {
     hop_queued_ = false;
     const std::uint32_t marks = pending_marks_.exchange(0);
     if (pending_all_.exchange(false)) {
-        update();
+        invalidate(rect());
         return;
     }
     if (marks == 0) return;
@@ -157,7 +198,7 @@ void VideoWallWidget::flushMarks() {
         if ((visible & (1u << pane)) == 0) continue;
         const int channel = map[static_cast<std::size_t>(pane)];
         if ((marks & (1u << channel)) == 0) continue;
-        if (const auto rect = wall_.paneRect(pane)) update(toQRect(*rect));
+        if (const auto cell = wall_.paneRect(pane)) invalidate(toQRect(*cell));
     }
 }
 
@@ -165,30 +206,69 @@ void VideoWallWidget::flushMarks() {
 // Painting
 
 void VideoWallWidget::paintEvent(QPaintEvent* event) {
+    if (surface_) return;  // covered; the surface paints
     QPainter painter(this);
-    painter.fillRect(event->rect(), wallColour(wall_.background()));
+    paintWall(painter, event->rect());
+}
+
+void VideoWallWidget::paintWall(QPainter& painter, const QRect& dirty) {
     const media::PaintContext context = context_source_ ? context_source_() : media::PaintContext{};
-    const QRect dirty = event->rect();
-    for (const media::PaneView& view : wall_.paneViews(context)) {
+    paintPanes(painter, wall_.paneViews(context), dirty, PaintPass::All);
+}
+
+void VideoWallWidget::paintOnSurface() {
+    // Three passes over one snapshot of the panes, so that no painter is
+    // open while the pictures are drawn with our own shader: the painter's
+    // engine keeps GL state of its own that native drawing in between
+    // would disturb.
+    const media::PaintContext context = context_source_ ? context_source_() : media::PaintContext{};
+    const std::vector<media::PaneView> views = wall_.paneViews(context);
+    {
+        QPainter painter(surface_);
+        paintPanes(painter, views, rect(), PaintPass::Under);
+    }
+    for (const media::PaneView& view : views)
+        if (view.content == media::PaneContent::Picture && view.cell.width() > 0) drawYuvPicture(view);
+    QPainter painter(surface_);
+    paintPanes(painter, views, rect(), PaintPass::Over);
+}
+
+void VideoWallWidget::drawYuvPicture(const media::PaneView& view) {
+    auto access = wall_.lockChannel(view.channel);
+    if (!access) return;
+    const media::PictureSize size = access->size();
+    // An RGB picture from a decoder that has not yet seen the path change
+    // waits for its next key-frame run.
+    if (wall_.drawPath() != media::DrawPath::Yuv) return;
+    if (surface_->drawPicture(toQRect(view.cell), access->picture(), size.width, size.height))
+        ++painted_[static_cast<std::size_t>(view.channel)];
+}
+
+void VideoWallWidget::paintPanes(QPainter& painter, const std::vector<media::PaneView>& views, const QRect& dirty,
+                                 PaintPass pass) {
+    if (pass != PaintPass::Over) painter.fillRect(dirty, wallColour(wall_.background()));
+    for (const media::PaneView& view : views) {
         const QRect cell = toQRect(view.cell);
         if (cell.isEmpty() || !cell.intersects(dirty)) continue;
         painter.save();
         painter.setClipRect(cell);
-        switch (view.content) {
-        case media::PaneContent::Logo:
-            paintStill(painter, logo_, cell);
-            break;
-        case media::PaneContent::VideoLoss:
-            paintStill(painter, video_loss_, cell);
-            break;
-        case media::PaneContent::Picture:
-            paintPicture(painter, view);
-            break;
+        if (pass != PaintPass::Over) {
+            switch (view.content) {
+            case media::PaneContent::Logo:
+                paintStill(painter, logo_, cell);
+                break;
+            case media::PaneContent::VideoLoss:
+                paintStill(painter, video_loss_, cell);
+                break;
+            case media::PaneContent::Picture:
+                if (pass == PaintPass::All) paintPicture(painter, view);
+                break;
+            }
         }
-        paintOverlays(painter, view);
+        if (pass != PaintPass::Under) paintOverlays(painter, view);
         painter.restore();
     }
-    if (drag_pane_ && !drag_image_.isNull() && dragImageRect().intersects(dirty))
+    if (pass != PaintPass::Under && drag_pane_ && !drag_image_.isNull() && dragImageRect().intersects(dirty))
         painter.drawPixmap(dragImageRect().topLeft(), drag_image_);
 }
 
@@ -203,11 +283,11 @@ void VideoWallWidget::paintPicture(QPainter& painter, const media::PaneView& vie
     if (!access) return;
     const media::PictureSize size = access->size();
     if (size.width <= 0 || size.height <= 0) return;
+    const auto w = static_cast<std::size_t>(size.width);
+    const auto h = static_cast<std::size_t>(size.height);
     const media::WallRect source = media::pictureSourceRect(media::DrawPath::Rgb, size.width, size.height);
     if (source.width() <= 0 || source.height() <= 0) return;
 
-    const auto w = static_cast<std::size_t>(size.width);
-    const auto h = static_cast<std::size_t>(size.height);
     const std::uint8_t* rgb = access->picture().data();
     if (wall_.drawPath() == media::DrawPath::Yuv) {
         // A decoder still writing planar pictures; they come top-down, so
@@ -309,7 +389,7 @@ void VideoWallWidget::mouseMoveEvent(QMouseEvent* event) {
     if (!drag_pane_) return;
     const QRect before = dragImageRect();
     drag_position_ = event->position().toPoint();
-    update(before.united(dragImageRect()));
+    invalidate(before.united(dragImageRect()));
 }
 
 void VideoWallWidget::mouseReleaseEvent(QMouseEvent* event) {
@@ -322,14 +402,14 @@ void VideoWallWidget::mouseReleaseEvent(QMouseEvent* event) {
     drag_pane_.reset();
     drag_image_ = QPixmap();
     if (wall_.dropPane(dragged, drop.x(), drop.y()) && target) emit panesExchanged(dragged, *target);
-    update();
+    invalidate(rect());
 }
 
 void VideoWallWidget::mouseDoubleClickEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) return;
     // The press that began this double click already set the last hit.
     if (wall_.doubleClick(last_hit_pane_) != media::DoubleClickResult::Nothing) {
-        update();
+        invalidate(rect());
         emit viewChanged();
     }
 }

@@ -9,11 +9,11 @@
 // invalidates the cells of every marked channel at once. Many pictures
 // arriving between two turns of the event loop thus cost one repaint.
 //
-// This is the RGB path: 24-bit bottom-up pictures drawn scaled with QPainter
-// from the trimmed source rectangle. A planar YUV picture found in a buffer
-// (the draw path changed under a running decoder) is converted first. The
-// OpenGL path for planar pictures is a later addition; until it exists the
-// owner keeps the wall on the RGB path.
+// Two drawing paths. RGB: 24-bit bottom-up pictures drawn scaled with
+// QPainter from the trimmed source rectangle; a planar picture found in a
+// buffer (the draw path changed under a running decoder) is converted
+// first. YUV: an OpenGL surface covers the widget and planar pictures are
+// converted and scaled by a shader; the rest is painted as on the RGB path.
 
 #include <QFont>
 #include <QImage>
@@ -36,6 +36,8 @@ namespace kalix::ui {
 // 0x00BBGGRR as the model stores colours.
 QColor wallColour(media::WallColour colour);
 
+class YuvWallSurface;
+
 class VideoWallWidget final : public QWidget, private media::WallObserver {
     Q_OBJECT
 
@@ -53,8 +55,17 @@ public:
     QFont captionFont() const { return caption_font_; }
     // The logo and video-loss pictures; a null image leaves those panes
     // unpainted.
-    void setLogoPicture(QImage picture) { logo_ = std::move(picture); update(); }
-    void setVideoLossPicture(QImage picture) { video_loss_ = std::move(picture); update(); }
+    void setLogoPicture(QImage picture) { logo_ = std::move(picture); invalidate(rect()); }
+    void setVideoLossPicture(QImage picture) { video_loss_ = std::move(picture); invalidate(rect()); }
+
+    // Whether OpenGL may be used at all: not on the offscreen platform
+    // (QOpenGLWidget does not work there) and only when a context can be
+    // created.
+    static bool openGlUsable();
+    // Puts the OpenGL surface up (true) or takes it down. The wall's draw
+    // path decides what the decoders deliver; the owner keeps both in step.
+    void setYuvSurface(bool on);
+    bool yuvSurface() const { return surface_ != nullptr; }
 
     // Pictures drawn per channel since construction (for the frame-rate
     // figures and the tests).
@@ -76,6 +87,7 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     // -- WallObserver: any thread --
@@ -84,6 +96,13 @@ private:
 
     // -- UI thread --
     void flushMarks();
+    void invalidate(const QRect& rect);
+    enum class PaintPass { All, Under, Over };  // Under: background and stills; Over: texts, icons, drag image
+    void paintWall(QPainter& painter, const QRect& dirty);
+    void paintOnSurface();
+    void paintPanes(QPainter& painter, const std::vector<media::PaneView>& views, const QRect& dirty,
+                    PaintPass pass);
+    void drawYuvPicture(const media::PaneView& view);
     void traceRates();
     void paintPicture(QPainter& painter, const media::PaneView& view);
     void paintOverlays(QPainter& painter, const media::PaneView& view);
@@ -99,7 +118,8 @@ private:
     QImage audio_icons_[2];
     QImage watermark_icons_[2];
     QTimer frame_rate_timer_;
-    std::vector<std::uint8_t> conversion_;  // a planar picture turned to RGB
+    std::vector<std::uint8_t> conversion_;
+    YuvWallSurface* surface_ = nullptr;  // child, YUV path only  // a planar picture turned to RGB
 
     // -- drag state (UI thread) --
     std::optional<int> last_hit_pane_;
