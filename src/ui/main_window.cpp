@@ -14,6 +14,7 @@
 #include <variant>
 
 #include "media/sdl_sound_output.h"
+#include "protocol/trace.h"
 #include "ui/video_wall_widget.h"
 
 namespace kalix::ui {
@@ -62,6 +63,7 @@ MainWindow::MainWindow(DrawPathChoice draw_path, QWidget* parent)
     wall_widget_ = new VideoWallWidget(wall_, this);
     wall_widget_->setGeometry(kWallRect.left, kWallRect.top, kWallRect.width(), kWallRect.height());
     wall_widget_->setYuvSurface(wall_.drawPath() == media::DrawPath::Yuv);
+    protocol::trace("[wall] draw path: %s\n", wall_widget_->yuvSurface() ? "YUV (OpenGL)" : "RGB");
     wall_widget_->setCaptionFont(kCaptionFontSize, kCaptionFontWeight, QString::fromLatin1(kCaptionFontFace));
     wall_widget_->setLogoPicture(loadClientPicture(QStringLiteral("ComMark.bmp")));
     wall_widget_->setVideoLossPicture(loadClientPicture(QStringLiteral("VdoLoss.bmp")));

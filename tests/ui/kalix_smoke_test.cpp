@@ -4,6 +4,7 @@
 #include <QImage>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -83,6 +84,52 @@ TEST(KalixSmokeTest, LogoPictureComesFromTheWorkingFolder) {
     EXPECT_EQ(image.pixel(54 + 700, 67 + 520) & 0xFFFFFF, qRgb(10, 200, 30) & 0xFFFFFF);
     // The background between them stays grey.
     EXPECT_EQ(image.pixel(54 + 205, 67 + 70) & 0xFFFFFF, qRgb(150, 150, 150) & 0xFFFFFF);
+}
+
+}  // namespace
+
+namespace {
+
+// Under Xvfb OpenGL works (Mesa), so the demo runs on the YUV path: the
+// shader's colours, the trims and the captions painted over the pictures
+// must all reach the screenshot.
+TEST(KalixSmokeTest, DemoUnderXvfbDrawsOnTheYuvPath) {
+    const QString xvfb_run = QStandardPaths::findExecutable(QStringLiteral("xvfb-run"));
+    if (xvfb_run.isEmpty()) GTEST_SKIP() << "xvfb-run not installed";
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString shot = dir.filePath(QStringLiteral("yuv.png"));
+    QProcess run;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    env.insert(QStringLiteral("SDL_AUDIODRIVER"), QStringLiteral("dummy"));
+    env.insert(QStringLiteral("KALIX_TRACE"), QStringLiteral("1"));
+    env.insert(QStringLiteral("LSAN_OPTIONS"), QStringLiteral("suppressions=" KALIX_LSAN_SUPPRESSIONS));
+    run.setProcessEnvironment(env);
+    run.start(xvfb_run, {QStringLiteral("-a"), QStringLiteral("-s"), QStringLiteral("-screen 0 1280x1024x24"),
+                         QStringLiteral(KALIX_PATH), QStringLiteral("--demo"), QStringLiteral("--quit-after"),
+                         QStringLiteral("4"), QStringLiteral("--screenshot"), shot});
+    ASSERT_TRUE(run.waitForFinished(180'000));
+    const QByteArray err = run.readAllStandardError();
+    EXPECT_EQ(run.exitCode(), 0) << err.right(2000).toStdString();
+    EXPECT_TRUE(err.contains("[wall] draw path: YUV (OpenGL)"));
+
+    const QImage image(shot);
+    ASSERT_FALSE(image.isNull());
+    ASSERT_EQ(image.size(), QSize(928, 712));
+    // The clip's colour bars in pane 0: red, then green.
+    const QColor red = image.pixelColor(69, 107);
+    const QColor green = image.pixelColor(120, 107);
+    EXPECT_GT(red.red(), 200);
+    EXPECT_LT(red.green(), 50);
+    EXPECT_GT(green.green(), 200);
+    EXPECT_LT(green.red(), 50);
+    // Caption line 2 at the bottom left of pane 0, over the red bar.
+    int text_pixels = 0;
+    for (int y = 67 + 125; y < 67 + 145; ++y)
+        for (int x = 54 + 7; x < 54 + 32; ++x)
+            if (image.pixelColor(x, y).green() > 150) ++text_pixels;
+    EXPECT_GT(text_pixels, 5);
 }
 
 }  // namespace
