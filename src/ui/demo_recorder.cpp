@@ -1,0 +1,34 @@
+#include "ui/demo_recorder.h"
+
+#include <filesystem>
+
+#include "sim/clip_rewriter.h"
+#include "sim/sim_config.h"
+
+namespace kalix::ui {
+
+DemoRecorder::DemoRecorder(const std::vector<std::string>& clip_candidates) {
+    sim::SimConfig config;
+    config.channel_num = 16;
+    config.video.enabled = true;
+    config.audio.enabled = true;
+    for (const std::string& path : clip_candidates) {
+        std::error_code ec;
+        if (!std::filesystem::is_regular_file(path, ec)) continue;
+        std::string error;
+        if (auto clip = sim::loadClip(path, error)) {
+            config.video.clip = std::make_shared<const std::vector<sim::ClipPicture>>(std::move(*clip));
+            clip_path_ = path;
+            break;
+        }
+    }
+    sim_ = std::make_unique<sim::RecorderSim>(std::move(config));
+}
+
+bool DemoRecorder::start() { return sim_->start(); }
+
+void DemoRecorder::stop() {
+    if (sim_) sim_->stop();
+}
+
+}  // namespace kalix::ui
