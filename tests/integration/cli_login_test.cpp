@@ -32,6 +32,13 @@ namespace {
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
+// In sanitizer builds the programs started here report SDL's thread-local
+// error buffer, which SDL frees only for threads it created itself.
+const bool kLeakSuppressions = [] {
+    ::setenv("LSAN_OPTIONS", "suppressions=" KALIX_LSAN_SUPPRESSIONS, 0);
+    return true;
+}();
+
 struct Finished {
     int status = -1;
     std::string out;
