@@ -109,12 +109,26 @@ int main(int argc, char** argv) {
             taken = t;
             break;
         }
+    // The device's own rate over the run, against the 32,000 bytes a second
+    // the blocks arrive at: a difference adds up to resets.
+    double device_rate = 0;
+    {
+        std::size_t first = 0;
+        while (first < progress.size() && progress[first].second == 0) ++first;
+        if (first + 1 < progress.size()) {
+            const auto& a = progress[first];
+            const auto& b = progress.back();
+            device_rate = static_cast<double>(b.second - a.second) /
+                          std::chrono::duration<double>(b.first - a.first).count();
+        }
+    }
     const double latency_ms = std::chrono::duration<double, std::milli>(taken - tone_arrived).count();
     const std::size_t n = media::audioBatchBlocks(static_cast<std::uint8_t>(audio_buf));
     std::printf("AudioBuf %d: batch %zu blocks = %zu ms of sound\n", audio_buf, n, n * 8);
     std::printf("tone block arrival to first tone sample taken by the device: %.0f ms\n", latency_ms);
     std::printf("expected from the batch: between %zu and %zu ms (the tone block's place in its batch) plus the ring's lead\n",
                 std::size_t{8}, n * 8);
+    std::printf("device rate %.1f bytes/s (blocks arrive at 32000)\n", device_rate);
     std::printf("CPU %.4f s per second of sound; stream resets (underruns) %llu over %d s\n",
                 cpu / (blocks * 0.008), static_cast<unsigned long long>(resets), seconds);
     return 0;
