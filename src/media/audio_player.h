@@ -21,15 +21,15 @@
 #include <thread>
 #include <vector>
 
+#include "media/frame_formats.h"
 #include "media/g726.h"
 #include "media/sound_stream.h"
 
 namespace kalix::media {
 
-inline constexpr std::size_t kAudioBlockBytes = 48;
+inline constexpr std::size_t kAudioBlockBytes = kAudioBlockSize;  // one block: frame_formats.h
 inline constexpr std::size_t kAudioBlockValues = g726SampleCount(kAudioBlockBytes);  // 128
 inline constexpr std::size_t kAudioBlockPcmBytes = kAudioBlockValues * 2;            // 256
-using AudioBlock = std::array<std::uint8_t, kAudioBlockBytes>;
 
 constexpr std::size_t audioBatchBlocks(std::uint8_t audio_buf) {
     return 4 * std::size_t{audio_buf} + 32;
