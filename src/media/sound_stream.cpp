@@ -54,7 +54,8 @@ bool SoundStreamState::write(std::span<const std::uint8_t> block) {
     return true;
 }
 
-bool SoundStreamState::drifted(Clock::time_point now, Clock::time_point& reference) const {
+SoundStreamState::Drift SoundStreamState::drifted(Clock::time_point now,
+                                                   Clock::time_point& reference) const {
     const std::size_t play = output_.playPosition();
     const std::size_t cursor = output_.writeCursor();
     const std::size_t end = write_pos_ != 0 ? write_pos_ : ring_ - block_;
@@ -63,20 +64,24 @@ bool SoundStreamState::drifted(Clock::time_point now, Clock::time_point& referen
         const std::uint64_t w = writer_laps_;
         const std::size_t last_block = (write_pos_ + ring_ - block_) % ring_;
         const std::size_t allowed = play + (lead_in_ ? block_ : 0);
-        return p > w || w - p > 1 || (p == w && cursor > end) || last_block > allowed;
+        if (p > w || (p == w && cursor > end)) return Drift::Starved;
+        return w - p > 1 || last_block > allowed ? Drift::Ahead : Drift::None;
     }
     if (now - reference > kAlternateResetInterval) {
         reference = now;
-        return true;
+        return Drift::Ahead;
     }
     const std::uint64_t w = writer_laps_ + 1;
-    return p > w || w - p > 1 || (p == w && cursor > end);
+    if (p > w || (p == w && cursor > end)) return Drift::Starved;
+    return w - p > 1 ? Drift::Ahead : Drift::None;
 }
 
 bool SoundStreamState::onNotice(SoundNotice notice, Clock::time_point now,
                                 Clock::time_point& reference) {
     if (restart_) return false;
-    const bool reset_now = drifted(now, reference);
+    const Drift drift = drifted(now, reference);
+    const bool reset_now = drift != Drift::None;
+    if (drift == Drift::Starved) ++underruns_;
     if (reset_now) reset();
     if (notice == SoundNotice::Stopped && !restart_) {
         ++player_laps_;
@@ -160,7 +165,7 @@ SoundStream::Snapshot SoundStream::snapshot() const {
     std::lock_guard lock(lock_);
     if (!state_) return {};
     return {state_->writePosition(), state_->playerLaps(), state_->writerLaps(),
-            state_->restarting(), state_->resets()};
+            state_->restarting(), state_->resets(), state_->underruns()};
 }
 
 void SoundStream::soundNotice(SoundNotice notice) {

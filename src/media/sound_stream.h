@@ -56,9 +56,15 @@ public:
     std::uint64_t writerLaps() const { return writer_laps_; }
     bool restarting() const { return restart_; }
     std::uint64_t resets() const { return resets_; }
+    // Of those resets, the ones where the player had caught up with the
+    // writer (an underrun: it would have played stale or silent bytes).
+    // The others resynchronise a writer running ahead, or are the
+    // alternate mode's periodic reset.
+    std::uint64_t underruns() const { return underruns_; }
 
 private:
-    bool drifted(Clock::time_point now, Clock::time_point& reference) const;
+    enum class Drift : std::uint8_t { None, Starved, Ahead };
+    Drift drifted(Clock::time_point now, Clock::time_point& reference) const;
     void reset();
 
     SoundOutput& output_;
@@ -71,6 +77,7 @@ private:
     bool restart_ = true;
     bool lead_in_ = false;  // playback (normal mode) began a block early
     std::uint64_t resets_ = 0;
+    std::uint64_t underruns_ = 0;
 };
 
 class SoundStream final : private SoundOutputEvents {
@@ -98,6 +105,7 @@ public:
         std::uint64_t writer_laps = 0;
         bool restarting = true;
         std::uint64_t resets = 0;
+        std::uint64_t underruns = 0;
     };
     Snapshot snapshot() const;
 

@@ -112,6 +112,7 @@ TEST(SoundStreamState, WriterFallingBehindResetsAndTheNextWriteRestartsAtItsBloc
     EXPECT_EQ(s.play(kBlock), 0u);  // block 1: the player reaches the write position
     EXPECT_EQ(s.play(kBlock), 1u);  // past it: stale sound
     EXPECT_TRUE(s.state.restarting());
+    EXPECT_EQ(s.state.underruns(), 1u);
     EXPECT_FALSE(s.output.playing());
     EXPECT_EQ(s.state.playerLaps(), 0u);
     EXPECT_EQ(s.state.writerLaps(), 0u);
@@ -134,6 +135,8 @@ TEST(SoundStreamState, WriterRunningMoreThanABlockAheadResets) {
     s.state.write(blockOf(4));
     EXPECT_EQ(s.play(kBlock), 1u);
     EXPECT_TRUE(s.state.restarting());
+    EXPECT_EQ(s.state.resets(), 1u);
+    EXPECT_EQ(s.state.underruns(), 0u);  // too much sound, never too little
 }
 
 TEST(SoundStreamState, RefusesBlocksOfTheWrongSizeAndDropsBlocksTheOutputRefuses) {
