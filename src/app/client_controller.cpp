@@ -192,6 +192,23 @@ void ClientController::pressPlayback(int index) {
     view_.buttonsChanged();
 }
 
+void ClientController::wallViewChanged() {
+    const auto split = std::ranges::find(kSplitLayouts, wall_.layout());
+    for (int i = 0; i < kSplitButtons; ++i)
+        setPressed(splitButton(i), split != kSplitLayouts.end() && i == split - kSplitLayouts.begin());
+    highlightShownChannel();
+    resendVisibleMask();
+    audio_choice_.check(availableChannels(), true);
+    afterViewChange();
+    view_.buttonsChanged();
+}
+
+void ClientController::leaveFullScreen() {
+    if (!wall_.leaveFullScreen()) return;
+    view_.wallFullScreenChanged();
+    view_.repaintWall();
+}
+
 void ClientController::pressFull() {
     if (wall_.fullScreen() || monitors_.empty()) return;
     const media::WallRect window = view_.windowRect();
@@ -202,6 +219,7 @@ void ClientController::pressFull() {
     const auto it = std::ranges::find_if(monitors_, [&](const media::WallRect& m) { return holds(m, cx, cy); });
     wall_.clearSingleView();
     wall_.enterFullScreen(it != monitors_.end() ? *it : monitors_.front());
+    view_.wallFullScreenChanged();
     view_.repaintWall();
 }
 
@@ -379,7 +397,7 @@ void ClientController::shutdown() {
         session_->close();
         session_.reset();
     }
-    if (wall_.fullScreen()) wall_.leaveFullScreen();
+    if (wall_.leaveFullScreen()) view_.wallFullScreenChanged();
     pause_(kShutdownStepPause);
     if (started_) {
         writeLog(2);

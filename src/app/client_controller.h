@@ -123,6 +123,8 @@ public:
     virtual void minimise() = 0;
     virtual void endDialog() = 0;  // Quit: the window closes; then shutdown()
     virtual media::WallRect windowRect() const = 0;  // the main window on the desktop
+    // The wall went full screen (or came back): the window moves it.
+    virtual void wallFullScreenChanged() {}
 };
 
 struct ControllerDeps {
@@ -136,7 +138,7 @@ struct ControllerDeps {
     session::OperationLogSink* log = nullptr;
     // String table of the resource bundle; empty text when missing.
     std::function<std::string(std::uint16_t id)> strings{};
-    ProgramVersion version;
+    ProgramVersion version{};
     Storage storage = Storage::FixedDisk;
     std::function<std::chrono::steady_clock::time_point()> now = [] { return std::chrono::steady_clock::now(); };
     // The pauses the window keeps on its own thread (shutdown steps, the
@@ -161,6 +163,12 @@ public:
     void press(ControlId control);
     void sliderMoved(ControlId slider, std::uint32_t position);
     void connectTo(const ConnectRequest& request);
+    // The operator changed the wall's view on the wall itself (a double
+    // click into or out of single view): buttons, recorder and audio
+    // channel follow as after a split button.
+    void wallViewChanged();
+    // Leaves full screen (the full-screen bar, right button, Enter, Esc).
+    void leaveFullScreen();
 
     // An event from the session, on the UI thread.
     void handle(const session::Event& event);

@@ -1,36 +1,60 @@
 // kalix: the desktop client.
 //
 //   kalix [--demo] [--rgb] [--quit-after SECONDS] [--screenshot FILE.png]
+//         [--full-screen-shot FILE.png] [--layout N] [--full-screen] [--notice KIND]
 //
-// --demo starts a simulated recorder inside the program and connects to it;
-// --quit-after ends the program in order after that time; --screenshot
-// writes the main window, as grabbed just before quitting, to a PNG.
+// --demo starts a simulated recorder inside the program and connects to it
+// through the connect dialog's path; --quit-after ends the program in order
+// after that time; --screenshot writes the main window, as grabbed just
+// before quitting, to a PNG. The remaining options press buttons for
+// headless screenshots: a split layout (1, 4, 6, 7, 8, 9, 10, 13, 16), Full,
+// or an operator notice of the given kind.
 
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
 #include <QPixmap>
+#include <QStandardPaths>
 #include <QTimer>
 
 #include <cstdio>
+#include <ctime>
 #include <string>
 #include <vector>
 
+#include "app/client_profile.h"
+#include "app/storage_medium.h"
 #include "ui/demo_recorder.h"
 #include "ui/main_window.h"
+#include "ui/resource_bundle.h"
 
 namespace {
 
-// The demo's clip: beside the program, in its data folder, or in the
-// source tree it was built from.
-std::vector<std::string> clipCandidates() {
+using kalix::app::ControlId;
+
+// A data file of the client's: beside the program, in its data folder, or
+// in the source tree it was built from.
+std::vector<std::string> dataCandidates(const char* name, const char* source_folder) {
     const QString dir = QCoreApplication::applicationDirPath();
-    const char* const name = "clip704x576.264";
     return {
         QDir(dir).filePath(QString::fromLatin1(name)).toStdString(),
         QDir(dir).filePath(QStringLiteral("../share/kalix/") + QString::fromLatin1(name)).toStdString(),
-        std::string(KALIX_SOURCE_DIR) + "/tests/data/h264/" + name,
+        std::string(KALIX_SOURCE_DIR) + "/" + source_folder + "/" + name,
     };
+}
+
+kalix::app::ProgramVersion programVersion() {
+    kalix::app::ProgramVersion version;
+    const QStringList parts = QStringLiteral(KALIX_VERSION).split(QLatin1Char('.'));
+    for (int i = 0; i < 4 && i < parts.size(); ++i) version.parts[static_cast<std::size_t>(i)] = static_cast<std::uint16_t>(parts[i].toUInt());
+    return version;
+}
+
+int splitIndexOf(int panes) {
+    const int counts[] = {1, 4, 6, 7, 8, 9, 10, 13, 16};
+    for (int i = 0; i < 9; ++i)
+        if (counts[i] == panes) return i;
+    return -1;
 }
 
 }  // namespace
@@ -50,12 +74,18 @@ int main(int argc, char** argv) {
     const QCommandLineOption screenshot(QStringLiteral("screenshot"),
                                         QStringLiteral("Write the main window to FILE (PNG) just before quitting."),
                                         QStringLiteral("FILE"));
+    const QCommandLineOption full_shot(QStringLiteral("full-screen-shot"),
+                                       QStringLiteral("Write the full-screen wall to FILE (PNG) just before quitting."),
+                                       QStringLiteral("FILE"));
     const QCommandLineOption rgb(QStringLiteral("rgb"),
                                  QStringLiteral("Draw pictures on the RGB path even where OpenGL works."));
-    parser.addOption(demo);
-    parser.addOption(rgb);
-    parser.addOption(quit_after);
-    parser.addOption(screenshot);
+    const QCommandLineOption layout(QStringLiteral("layout"),
+                                    QStringLiteral("Press the split button of N panes once connected."), QStringLiteral("N"));
+    const QCommandLineOption full(QStringLiteral("full-screen"), QStringLiteral("Press Full once connected."));
+    const QCommandLineOption notice(QStringLiteral("notice"),
+                                    QStringLiteral("Show the operator notice of KIND (0x13: version) once connected."),
+                                    QStringLiteral("KIND"));
+    for (const auto* o : {&demo, &rgb, &quit_after, &screenshot, &full_shot, &layout, &full, &notice}) parser.addOption(*o);
     parser.process(app);
 
     double quit_seconds = 0;
@@ -67,37 +97,86 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
+    int split_index = -1;
+    if (parser.isSet(layout) && (split_index = splitIndexOf(parser.value(layout).toInt())) < 0) {
+        std::fprintf(stderr, "kalix: --layout takes 1, 4, 6, 7, 8, 9, 10, 13 or 16\n");
+        return 2;
+    }
+
+    // Start-up: the branding file, the medium we run from, the UTC offset,
+    // the resource bundle.
+    kalix::ui::MainWindowSetup setup;
+    setup.profile = kalix::app::loadClientProfile({
+        std::filesystem::current_path() / kalix::app::kProfileFileName,
+        std::filesystem::path(QCoreApplication::applicationDirPath().toStdString()) / "../share/kalix" /
+            kalix::app::kProfileFileName,
+    });
+    setup.storage = kalix::app::storageOf(QCoreApplication::applicationFilePath().toStdString());
+    setup.location = std::filesystem::path(QDir::homePath().toStdString()) / setup.profile.folder_word;
+    setup.utc_offset = kalix::protocol::UtcOffset::measure(std::time(nullptr));
+    setup.version = programVersion();
+    setup.draw_path = parser.isSet(rgb) || setup.profile.defaultDrawMode() == kalix::app::DrawMode::Rgb
+                          ? kalix::ui::DrawPathChoice::Rgb
+                          : kalix::ui::DrawPathChoice::YuvWhereAvailable;
+    if (!kalix::ui::loadResourceBundle()) std::fprintf(stderr, "kalix: kalixres.rcc not found; no skin and no texts\n");
 
     // Declared before the window: the window's session closes first, then
     // the recorder stops.
     std::unique_ptr<kalix::ui::DemoRecorder> recorder;
-    kalix::ui::MainWindow window(parser.isSet(rgb) ? kalix::ui::DrawPathChoice::Rgb
-                                                   : kalix::ui::DrawPathChoice::YuvWhereAvailable);
     if (parser.isSet(demo)) {
-        recorder = std::make_unique<kalix::ui::DemoRecorder>(clipCandidates());
+        recorder = std::make_unique<kalix::ui::DemoRecorder>(dataCandidates("clip704x576.264", "tests/data/h264"));
         if (!recorder->start()) {
             std::fprintf(stderr, "kalix: the demo recorder could not start\n");
             return 1;
         }
         if (recorder->clipPath().empty())
             std::fprintf(stderr, "kalix: demo clip not found; the recorder sends its camera pictures\n");
-        window.connectTo({"127.0.0.1", recorder->port(), "admin", "1234"});
+        kalix::app::ConnectRequest request;
+        request.address = "127.0.0.1";
+        request.port = recorder->port();
+        request.user = "admin";
+        request.password = "1234";
+        request.description = "Demo recorder";
+        setup.auto_connect = request;
     }
+    kalix::ui::MainWindow window(std::move(setup));
     window.show();
+    QTimer::singleShot(0, &window, [&window] { window.start(); });
+
+    // The screenshot options press their buttons a moment after the
+    // pictures have begun.
+    if (split_index >= 0 || parser.isSet(full) || parser.isSet(notice)) {
+        const int notice_kind = parser.value(notice).toInt(nullptr, 0);
+        const bool want_notice = parser.isSet(notice), want_full = parser.isSet(full);
+        QTimer::singleShot(1500, &window, [&window, split_index, want_full, want_notice, notice_kind] {
+            if (split_index >= 0) window.controller().press(kalix::app::splitButton(split_index));
+            if (want_full) window.controller().press(ControlId::Full);
+            if (want_notice)
+                window.controller().requestNotice(
+                    kalix::session::Notice{static_cast<std::uint16_t>(notice_kind), 0, kalix::session::Owner::MainWindow});
+        });
+    }
 
     int status = 0;
     if (parser.isSet(quit_after)) {
         const QString shot = parser.value(screenshot);
-        QTimer::singleShot(static_cast<int>(quit_seconds * 1000), &window, [&window, &status, shot] {
+        const QString wall_shot = parser.value(full_shot);
+        QTimer::singleShot(static_cast<int>(quit_seconds * 1000), &window, [&window, &status, shot, wall_shot] {
             if (!shot.isEmpty() && !window.screenshot().save(shot, "PNG")) {
                 std::fprintf(stderr, "kalix: cannot write %s\n", qPrintable(shot));
                 status = 1;
             }
-            QCoreApplication::quit();
+            if (!wall_shot.isEmpty() && !window.fullScreenShot().save(wall_shot, "PNG")) {
+                std::fprintf(stderr, "kalix: cannot write %s (is the wall full screen?)\n", qPrintable(wall_shot));
+                status = 1;
+            }
+            window.quit();
         });
     }
     const int loop_status = app.exec();
-    window.disconnectSession();
+    // The shutdown steps talk to the recorder: they run before the demo's
+    // recorder stops.
+    window.controller().shutdown();
     if (recorder) recorder->stop();
     return loop_status != 0 ? loop_status : status;
 }

@@ -1,39 +1,124 @@
 #include "ui/main_window.h"
 
+#include <QApplication>
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QImage>
+#include <QGuiApplication>
 #include <QInputDialog>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScreen>
+#include <QVBoxLayout>
 #include <QWindow>
 
+#include <thread>
 #include <variant>
 
+#include "app/string_table.h"
 #include "media/sdl_sound_output.h"
+#include "media/sound_in.h"
 #include "protocol/trace.h"
+#include "ui/full_screen_bar.h"
+#include "ui/resource_bundle.h"
+#include "ui/screen_keeper.h"
+#include "ui/skin_button.h"
+#include "ui/skin_catalogue.h"
+#include "ui/skin_slider.h"
 #include "ui/video_wall_widget.h"
 
 namespace kalix::ui {
 
 namespace {
 
+using app::ControlId;
+
 // The caption font the main window gives the wall.
-constexpr int kCaptionFontSize = 9;
-constexpr int kCaptionFontWeight = 400;
+constexpr int kCaptionFontSize = 13;
+constexpr int kCaptionFontWeight = 700;
 const char* const kCaptionFontFace = "Arial";
 
-// Plain bars around the wall. The skin pictures of the resource bundle
-// replace them when the skinned main window lands.
-constexpr QRgb kBarColour = qRgb(0x20, 0x24, 0x2a);
-constexpr QRgb kFrameColour = qRgb(0x10, 0x12, 0x15);
+// The bars, as the window's geometry places them.
+const QRect kTopBar{0, 0, 928, 67};
+const QRect kLeftBar{0, 67, 54, 594};
+const QRect kRightBar{874, 67, 54, 594};
+const QRect kBottomBar{0, 661, 928, 66};
+constexpr QRgb kPlainBar = qRgb(0x20, 0x24, 0x2a);
+
+// Where each control stands (client coordinates) and its faces.
+struct Placement {
+    ControlId control;
+    QRect rect;
+    int face;  // first face number; 0 for none
+    const char* caption;
+};
+
+constexpr int kTopButtonWidth = 64, kTopButtonHeight = 36, kTopButtonsLeft = 12, kTopButtonsTop = 16,
+              kTopButtonStep = 68;
+constexpr int kSideButtonWidth = 44, kSideButtonHeight = 30, kSideButtonsTop = 67 + 8, kSideButtonStep = 36;
+constexpr int kLeftButtonsX = 5, kRightButtonsX = 874 + 5;
+constexpr int kBottomButtonWidth = 32, kBottomButtonHeight = 28, kBottomButtonsTop = 672;
+const char* const kSplitCaptions[] = {"1", "4", "6", "7", "8", "9", "10", "13", "16"};
+
+std::vector<Placement> placements() {
+    std::vector<Placement> out;
+    const std::pair<ControlId, int> top[] = {
+        {ControlId::Connect, skin::kConnect}, {ControlId::RSearch, skin::kRSearch}, {ControlId::RSetup, skin::kRSetup},
+        {ControlId::LSearch, skin::kLSearch}, {ControlId::LSetup, skin::kLSetup},   {ControlId::Pan, skin::kPan},
+        {ControlId::Zoom, skin::kZoom},       {ControlId::FirmUp, skin::kFirmUp},   {ControlId::VerInfo, skin::kVerInfo},
+    };
+    const char* const top_captions[] = {"Connect", "RSearch", "RSetup", "LSearch", "LSetup",
+                                        "Pan",     "Zoom",    "FirmUp", "VerInfo"};
+    for (int i = 0; i < 9; ++i)
+        out.push_back({top[i].first,
+                       QRect(kTopButtonsLeft + i * kTopButtonStep, kTopButtonsTop, kTopButtonWidth, kTopButtonHeight),
+                       top[i].second, top_captions[i]});
+    out.push_back({ControlId::Min, QRect(904, 1, 16, 13), skin::kMin, "_"});
+    out.push_back({ControlId::Quit, QRect(884, 1, 16, 13), skin::kQuit, "Quit"});
+
+    static const std::string channel_captions[16] = {"1", "2",  "3",  "4",  "5",  "6",  "7",  "8",
+                                                     "9", "10", "11", "12", "13", "14", "15", "16"};
+    for (int k = 0; k < app::kChannelButtons; ++k)
+        out.push_back({app::channelButton(k),
+                       QRect(kLeftButtonsX, kSideButtonsTop + k * kSideButtonStep, kSideButtonWidth, kSideButtonHeight),
+                       skin::kChannelFirst + 3 * k, channel_captions[k].c_str()});
+    const std::pair<ControlId, int> right_after_splits[] = {
+        {ControlId::Full, skin::kFull},       {ControlId::Live, skin::kLive}, {ControlId::Osd, skin::kOsd},
+        {ControlId::Arrange, skin::kArrange}, {ControlId::Save, skin::kSave}, {ControlId::Load, skin::kLoad},
+        {ControlId::Audio, skin::kAudio},
+    };
+    const char* const right_captions[] = {"Full", "Live", "OSD", "Arrange", "Save", "Load", "Audio"};
+    int row = 0;
+    for (int i = 0; i < app::kSplitButtons; ++i, ++row)
+        out.push_back({app::splitButton(i),
+                       QRect(kRightButtonsX, kSideButtonsTop + row * kSideButtonStep, kSideButtonWidth, kSideButtonHeight),
+                       skin::kSplitFirst + 3 * i, kSplitCaptions[i]});
+    for (int i = 0; i < 7; ++i, ++row)
+        out.push_back({right_after_splits[i].first,
+                       QRect(kRightButtonsX, kSideButtonsTop + row * kSideButtonStep, kSideButtonWidth, kSideButtonHeight),
+                       right_after_splits[i].second, right_captions[i]});
+
+    const char* const play_captions[] = {"1", "2", "3", "4", "5", "6", "7"};
+    for (int i = 0; i < app::kPlaybackButtons; ++i)
+        out.push_back({app::playbackButton(i),
+                       QRect(8 + i * 34, kBottomButtonsTop, kBottomButtonWidth, kBottomButtonHeight),
+                       skin::kPlaybackFirst + 3 * i, play_captions[i]});
+    out.push_back({ControlId::Sound, QRect(690, kBottomButtonsTop, kBottomButtonWidth, kBottomButtonHeight), skin::kSound,
+                   "Sound"});
+    out.push_back({ControlId::SelAudio, QRect(852, kBottomButtonsTop, kBottomButtonWidth, kBottomButtonHeight),
+                   skin::kSelAudio, "SelAudio"});
+    out.push_back({ControlId::Mike, QRect(888, kBottomButtonsTop, kBottomButtonWidth, kBottomButtonHeight), skin::kMike,
+                   "Mike"});
+    return out;
+}
 
 // A picture file of the client's: the working folder first, then the
-// installed data folder. A missing file gives a null image, and the panes
-// that would show it are left unpainted.
+// installed data folder. A missing file gives a null image.
 QImage loadClientPicture(const QString& name) {
     const QString candidates[] = {
         QDir::current().filePath(name),
@@ -44,103 +129,172 @@ QImage loadClientPicture(const QString& name) {
     return {};
 }
 
+QRect toQRect(const media::WallRect& r) { return {r.left, r.top, r.width(), r.height()}; }
+media::WallRect toWallRect(const QRect& r) { return {r.left(), r.top(), r.right() + 1, r.bottom() + 1}; }
+
+std::string text(int id) { return resourceString(id).toStdString(); }
+
 }  // namespace
 
-MainWindow::MainWindow(DrawPathChoice draw_path, QWidget* parent)
-    : QWidget(parent),
-      audio_channel_([this](int channel) { return wall_.isChannelVisible(channel); }),
+MainWindow::MainWindow(MainWindowSetup setup, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint),
+      setup_(std::move(setup)),
+      mixer_(speaker_mixer_),
+      log_(setup_.location,
+           setup_.storage == app::Storage::ReadOnlyMedium ? app::StorageMode::ReadOnlyMedium
+                                                          : app::StorageMode::Writable,
+           setup_.utc_offset),
       sink_(this, [this](const session::Event& event) { onEvent(event); }) {
     setFixedSize(kMainWindowWidth, kMainWindowHeight);
-    setWindowTitle(QStringLiteral("Kalix"));
+    setWindowTitle(QString::fromStdString(setup_.profile.title));
+    speaker_mixer_.open();
+
+    bars_[0] = skinPicture(skin::kTopBar);
+    bars_[1] = skinPicture(skin::kLeftBar);
+    bars_[2] = skinPicture(skin::kRightBar);
+    bars_[3] = skinPicture(skin::kBottomBar);
+    wall_background_ = skinPicture(skin::kWallBackground);
+    position_bar_ = skinPicture(skin::kPositionBar);
+    logo_ = loadClientPicture(QStringLiteral("LogoCD.bmp"));
+    skin_logo_ = skinPicture(skin::kLogo);
 
     wall_.initialise(media::kWallChannels);
     // The decoders deliver what the draw path asks for: planar pictures for
     // the OpenGL surface, RGB otherwise.
     wall_.setYuvAvailable(VideoWallWidget::openGlUsable());
-    wall_.setDrawPath(draw_path == DrawPathChoice::Rgb ? media::DrawPath::Rgb : media::DrawPath::Yuv);
+    wall_.setDrawPath(setup_.draw_path == DrawPathChoice::Rgb ? media::DrawPath::Rgb : media::DrawPath::Yuv);
     wall_.place(kWallRect, 1, media::kWallBackgroundColour);
 
     wall_widget_ = new VideoWallWidget(wall_, this);
-    wall_widget_->setGeometry(kWallRect.left, kWallRect.top, kWallRect.width(), kWallRect.height());
+    wall_widget_->setGeometry(toQRect(kWallRect));
     wall_widget_->setYuvSurface(wall_.drawPath() == media::DrawPath::Yuv);
     protocol::trace("[wall] draw path: %s\n", wall_widget_->yuvSurface() ? "YUV (OpenGL)" : "RGB");
     wall_widget_->setCaptionFont(kCaptionFontSize, kCaptionFontWeight, QString::fromLatin1(kCaptionFontFace));
     wall_widget_->setLogoPicture(loadClientPicture(QStringLiteral("ComMark.bmp")));
     wall_widget_->setVideoLossPicture(loadClientPicture(QStringLiteral("VdoLoss.bmp")));
     wall_widget_->setContextSource([this] { return paintContext(); });
-    connect(wall_widget_, &VideoWallWidget::viewChanged, this, [this] {
-        if (session_ && session_->liveOn()) session_->liveRequest(wall_.visibleChannels());
+    connect(wall_widget_, &VideoWallWidget::viewChanged, this, [this] { controller_->wallViewChanged(); });
+    connect(wall_widget_, &VideoWallWidget::leaveFullScreenRequested, this, [this] { controller_->leaveFullScreen(); });
+    connect(wall_widget_, &VideoWallWidget::pointerMoved, this, [this](QPoint at) {
+        if (!bar_) return;
+        const QRect area = FullScreenBar::placement(QRect(QPoint(0, 0), wall_widget_->size()));
+        if (area.contains(at)) bar_->showForAWhile();
     });
 
-    // A plain connect action until the connect dialog replaces it.
-    connect_button_ = new QPushButton(QStringLiteral("Connect"), this);
-    connect_button_->setGeometry(12, 16, 96, 32);
-    connect(connect_button_, &QPushButton::clicked, this, [this] {
-        if (session_)
-            disconnectSession();
-        else
-            askAndConnect();
-    });
-    status_ = new QLabel(this);
-    status_->setGeometry(kWallRect.left, kWallRect.bottom + 12, kWallRect.width(), 24);
-    status_->setStyleSheet(QStringLiteral("color: #c8c8c8;"));
-    setStatus(QStringLiteral("Not connected"));
+    app::ControllerDeps deps{.wall = wall_, .view = *this, .mixer = mixer_};
+    deps.make_session = [this](const app::ConnectRequest& request) { return makeSession(request); };
+    deps.make_capture = [] { return media::makeSdlSoundIn(); };
+    deps.log = &log_;
+    deps.strings = [](std::uint16_t id) { return text(id); };
+    deps.version = setup_.version;
+    deps.storage = setup_.storage;
+    // The pauses of the shutdown steps and of a frozen wall are short; the
+    // window keeps them on its own thread, as the controller expects.
+    deps.pause = [](std::chrono::milliseconds d) { std::this_thread::sleep_for(d); };
+    controller_ = std::make_unique<app::ClientController>(std::move(deps));
+
+    createControls();
+    std::vector<media::WallRect> monitors;
+    for (const QScreen* screen : QGuiApplication::screens()) monitors.push_back(toWallRect(screen->geometry()));
+    controller_->setMonitors(monitors);
 }
 
 MainWindow::~MainWindow() {
-    // The session's decoders write into the wall and mark it; they stop
-    // first, then the widget lets go of the wall, then the wall goes.
-    disconnectSession();
+    // The session's decoders write into the wall and mark it; the
+    // controller's shutdown closes it first, then the widget lets go of the
+    // wall, then the wall goes.
+    controller_->shutdown();
+    delete bar_.data();
     delete wall_widget_;
     wall_widget_ = nullptr;
+    controller_.reset();
 }
 
-media::PaintContext MainWindow::paintContext() const {
-    media::PaintContext context;
-    if (!session_) return context;
-    context.session = session_->liveOn() ? media::SessionView::Live : media::SessionView::Other;
-    context.video_loss = static_cast<std::uint16_t>(session_->videoLossMask() & 0xFFFF);
-    // Per-channel video-loss texts are a setting of the local settings
-    // work; every channel shows its text until then.
-    context.video_loss_text = 0xFFFF;
-    context.sound_output = session_->soundOutput();
-    return context;
+void MainWindow::createControls() {
+    for (const Placement& p : placements()) {
+        auto* b = new SkinButton(static_cast<int>(p.control), p.face, QString::fromLatin1(p.caption), this);
+        b->setGeometry(p.rect);
+        b->setTooltipId(app::mainTooltipId(static_cast<int>(p.control)));
+        connect(b, &SkinButton::clicked, this, [this, control = p.control] { controller_->press(control); });
+        buttons_[static_cast<int>(p.control)] = b;
+    }
+    buttons_[static_cast<int>(ControlId::Sound)]->setShownPressedFace(skin::kSoundMuted);
+
+    auto* position = new SkinSlider(static_cast<int>(ControlId::PositionSlider), 0, skin::kPositionThumb, this);
+    position->setGeometry(kPositionBarRect);
+    position->setRange(0, 100);
+    position->setValue(50);
+    position->setTooltipId(app::mainTooltipId(static_cast<int>(ControlId::PositionSlider)));
+    auto* volume = new SkinSlider(static_cast<int>(ControlId::VolumeSlider), skin::kVolumeTrack, skin::kVolumeThumb, this);
+    volume->setGeometry(726, kBottomButtonsTop + 7, 120, 14);
+    volume->setRange(0, static_cast<int>(media::kMixerFullScale));
+    volume->setValue(static_cast<int>(app::kInitialVolume));
+    volume->setTooltipId(app::mainTooltipId(static_cast<int>(ControlId::VolumeSlider)));
+    for (SkinSlider* s : {position, volume}) {
+        sliders_[s->control()] = s;
+        connect(s, &SkinSlider::sliderMessage, this, [this](SliderMessage message, int control, int at) {
+            // Grabbing the position slider and seeking belong to the local
+            // player; the volume follows every move and the release.
+            if (message != SliderMessage::Grabbed)
+                controller_->sliderMoved(static_cast<ControlId>(control), static_cast<std::uint32_t>(at));
+        });
+    }
+    buttonsChanged();
 }
 
-void MainWindow::connectTo(const ConnectTarget& target) {
-    disconnectSession();
+SkinButton* MainWindow::button(ControlId control) const {
+    const auto it = buttons_.find(static_cast<int>(control));
+    return it != buttons_.end() ? it->second : nullptr;
+}
+
+FullScreenBar* MainWindow::fullScreenBar() const { return bar_.data(); }
+
+SkinSlider* MainWindow::slider(ControlId control) const {
+    const auto it = sliders_.find(static_cast<int>(control));
+    return it != sliders_.end() ? it->second : nullptr;
+}
+
+void MainWindow::start() {
+    protocol::trace("[start] skin %s, storage %s, CD mode %d\n", resourceBundleLoaded() ? "loaded" : "missing",
+                    setup_.location.c_str(), setup_.storage == app::Storage::ReadOnlyMedium);
+    screen_keeper_ = std::make_unique<ScreenKeeper>();
+    controller_->start();
+}
+
+void MainWindow::quit() { controller_->press(ControlId::Quit); }
+
+// ---------------------------------------------------------------- session
+
+std::unique_ptr<session::DvrSession> MainWindow::makeSession(const app::ConnectRequest& request) {
     session::SessionOptions options;
-    options.address = target.address;
-    options.port = target.port;
-    options.user = target.user;
-    options.password = target.password;
+    options.address = request.address;
+    options.port = request.port;
+    options.user = request.user;
+    options.password = request.password;
+    options.description = request.description;
     options.live_video.wall = &wall_;
     const int char_width = wall_.captionCharWidth();
-    options.live_video.text_width = [char_width](std::string_view text) {
-        return static_cast<int>(text.size()) * char_width;
-    };
-    options.live_audio.make_output = [] { return media::makeSdlSoundOutput(); };
-    options.live_audio.channels = &audio_channel_;
-    session_ = std::make_unique<session::DvrSession>(std::move(options), sink_);
-    setStatus(QStringLiteral("Connecting to %1:%2").arg(QString::fromStdString(target.address)).arg(target.port));
-    connect_button_->setText(QStringLiteral("Disconnect"));
-    session_->connect();
+    options.live_video.text_width = [char_width](std::string_view s) { return static_cast<int>(s.size()) * char_width; };
+    if (media::sdlSoundOutputPresent()) options.live_audio.make_output = [] { return media::makeSdlSoundOutput(); };
+    options.live_audio.channels = controller_->audioChannelOwner();
+    auto session = std::make_unique<session::DvrSession>(std::move(options), sink_, &log_);
+    session->connect();
+    return session;
 }
 
-void MainWindow::disconnectSession() {
-    if (!session_) return;
-    session_->close();
-    session_.reset();
-    wall_.resetView();
-    wall_.clearPictures();
-    connect_button_->setText(QStringLiteral("Connect"));
-    setStatus(QStringLiteral("Not connected"));
-    wall_widget_->update();
+void MainWindow::onEvent(const session::Event& event) {
+    if (ended_) return;
+    controller_->handle(event);
+    if (std::holds_alternative<session::LiveChannels>(event)) wall_widget_->update();
+    // The demo's operator switches the sound on as soon as the pictures come.
+    if (std::holds_alternative<session::LoginAccepted>(event) && setup_.auto_connect)
+        controller_->press(ControlId::Audio);
 }
 
-void MainWindow::askAndConnect() {
-    // Plain questions until the connect dialog (address book, history,
-    // settings) takes over this action.
+void MainWindow::openConnectDialog() {
+    if (setup_.auto_connect) return acceptConnect(*setup_.auto_connect);
+    // Plain questions until the connect dialog with its address book and
+    // history takes over this action (the settings and connect dialog work).
     bool ok = false;
     const QString host = QInputDialog::getText(this, QStringLiteral("Connect"), QStringLiteral("Recorder address[:port]"),
                                                QLineEdit::Normal, QStringLiteral("127.0.0.1"), &ok);
@@ -151,44 +305,184 @@ void MainWindow::askAndConnect() {
     const QString password = QInputDialog::getText(this, QStringLiteral("Connect"), QStringLiteral("Password"),
                                                    QLineEdit::Password, QString(), &ok);
     if (!ok) return;
-    ConnectTarget target;
+    app::ConnectRequest request;
     const auto colon = host.lastIndexOf(QLatin1Char(':'));
-    target.address = (colon > 0 ? host.left(colon) : host).toStdString();
+    request.address = (colon > 0 ? host.left(colon) : host).toStdString();
     if (colon > 0) {
         const uint port = host.mid(colon + 1).toUInt(&ok);
-        if (!ok || port == 0 || port > 65535) {
-            setStatus(QStringLiteral("Bad port in %1").arg(host));
-            return;
-        }
-        target.port = static_cast<std::uint16_t>(port);
+        if (!ok || port == 0 || port > 65534) return showMessageBox("Bad port in " + host.toStdString());
+        request.port = static_cast<std::uint16_t>(port);
     }
-    target.user = user.toStdString();
-    target.password = password.toStdString();
-    connectTo(target);
+    request.user = user.toStdString();
+    request.password = password.toStdString();
+    acceptConnect(request);
 }
 
-void MainWindow::onEvent(const session::Event& event) {
-    if (!session_) return;  // news from a session already closed
-    if (const auto* login = std::get_if<session::LoginAccepted>(&event)) {
-        setStatus(QStringLiteral("Live: %1 channels").arg(login->identity.channel_num));
-        if (session_->soundOutput()) session_->audioOnOff(true);
-    } else if (const auto* failed = std::get_if<session::ConnectFailed>(&event)) {
-        setStatus(QStringLiteral("Connection failed (error %1)").arg(failed->error));
-        if (failed->session_closed) disconnectSession();
-    } else if (const auto* notice = std::get_if<session::Notice>(&event)) {
-        // Notice boxes come with the notices work; the status line carries
-        // them until then.
-        if (notice->kind == 2) {
-            disconnectSession();
-            setStatus(QStringLiteral("Disconnected by the recorder"));
-        } else {
-            setStatus(QStringLiteral("Notice %1/%2").arg(notice->kind).arg(notice->detail));
-        }
-    } else if (const auto* box = std::get_if<session::MessageBoxRequest>(&event)) {
-        setStatus(QString::fromStdString(box->text));
-    } else if (std::holds_alternative<session::LiveChannels>(event)) {
-        wall_widget_->update();
+// The connect dialog's OK.
+void MainWindow::acceptConnect(const app::ConnectRequest& request) { controller_->connectTo(request); }
+
+media::PaintContext MainWindow::paintContext() const {
+    media::PaintContext context;
+    const session::DvrSession* session = controller_ ? controller_->session() : nullptr;
+    if (!session) return context;
+    context.session = session->liveOn() ? media::SessionView::Live : media::SessionView::Other;
+    context.video_loss = static_cast<std::uint16_t>(session->videoLossMask() & 0xFFFF);
+    // Per-channel video-loss texts are a setting of the local settings
+    // work; every channel shows its text until then.
+    context.video_loss_text = 0xFFFF;
+    context.sound_output = session->soundOutput();
+    return context;
+}
+
+// ---------------------------------------------------------------- ClientView
+
+void MainWindow::buttonsChanged() {
+    for (auto& [id, b] : buttons_) {
+        const app::ButtonState state = controller_->buttonState(static_cast<ControlId>(id));
+        b->setEnabled(state.enabled);
+        b->setShownPressed(state.pressed);
     }
+    for (auto& [id, s] : sliders_) s->setEnabled(controller_->buttonState(static_cast<ControlId>(id)).enabled);
+    // The position slider belongs on the position bar, shown only while a
+    // recording plays.
+    sliders_[static_cast<int>(ControlId::PositionSlider)]->setVisible(positionBarShown());
+}
+
+void MainWindow::repaintWall() { wall_widget_->update(); }
+
+void MainWindow::showNotice(const app::NoticeBox& box) {
+    // A plain box until the skinned notice box is wired in.
+    auto* dialog = new QWidget(this, Qt::Dialog | Qt::FramelessWindowHint);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    auto* layout = new QVBoxLayout(dialog);
+    layout->addWidget(new QLabel(QString::fromStdString(box.title), dialog));
+    layout->addWidget(new QLabel(QString::fromStdString(box.message), dialog));
+    auto* ok = new SkinButton(0, skin::kSmallButton, QStringLiteral("OK"), dialog);
+    layout->addWidget(ok);
+    connect(ok, &SkinButton::clicked, dialog, &QWidget::close);
+    connect(dialog, &QObject::destroyed, this, [this] {
+        if (controller_) controller_->noticeClosed();
+    });
+    notice_ = dialog;
+    dialog->show();
+}
+
+void MainWindow::showMessageBox(const std::string& message) {
+    auto* box = new QMessageBox(QMessageBox::Warning, windowTitle(), QString::fromStdString(message), QMessageBox::Ok, this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+}
+
+void MainWindow::minimise() { showMinimized(); }
+
+void MainWindow::endDialog() {
+    if (ended_) return;
+    ended_ = true;
+    close();
+}
+
+media::WallRect MainWindow::windowRect() const { return toWallRect(frameGeometry()); }
+
+void MainWindow::wallFullScreenChanged() {
+    if (wall_.fullScreen())
+        enterFullScreen();
+    else
+        leaveFullScreen();
+}
+
+// ---------------------------------------------------------------- full screen
+
+void MainWindow::enterFullScreen() {
+    if (wall_widget_->isWindow()) return;
+    const QRect monitor = toQRect(wall_.placement());
+    wall_widget_->hide();
+    wall_widget_->setParent(nullptr, Qt::Window | Qt::FramelessWindowHint);
+    wall_widget_->setGeometry(monitor);
+    wall_widget_->setMouseTracking(true);
+    for (QWidget* child : wall_widget_->findChildren<QWidget*>()) child->setMouseTracking(true);
+    wall_widget_->show();
+    wall_widget_->raise();
+    wall_widget_->activateWindow();
+    wall_widget_->setFocus();
+    auto* bar = new FullScreenBar(monitor, wall_widget_);
+    bar->setAttribute(Qt::WA_DeleteOnClose);
+    connect(bar, &FullScreenBar::splitChosen, this, [this](int i) { controller_->press(app::splitButton(i)); });
+    connect(bar, &FullScreenBar::leaveChosen, this, [this] { controller_->leaveFullScreen(); });
+    bar_ = bar;
+}
+
+void MainWindow::leaveFullScreen() {
+    if (!wall_widget_->isWindow()) return;
+    delete bar_.data();
+    wall_widget_->hide();
+    wall_widget_->setParent(this, Qt::Widget);
+    wall_widget_->setMouseTracking(false);
+    wall_widget_->setGeometry(toQRect(kWallRect));
+    wall_widget_->show();
+    show();
+    activateWindow();
+}
+
+QPixmap MainWindow::fullScreenShot() {
+    if (!wall_widget_->isWindow()) return {};
+    QScreen* screen = wall_widget_->screen();
+    if (screen != nullptr) {
+        const QPixmap shown = screen->grabWindow(0, wall_widget_->x(), wall_widget_->y(), wall_widget_->width(),
+                                                 wall_widget_->height());
+        if (!shown.isNull()) return shown;
+    }
+    return wall_widget_->grab();
+}
+
+// ---------------------------------------------------------------- painting
+
+bool MainWindow::positionBarShown() const {
+    // Remote playback and the local player bring the position bar with
+    // their work.
+    return wall_.displayMode() == media::DisplayMode::RemotePlayback;
+}
+
+void MainWindow::paintEvent(QPaintEvent* event) {
+    QPainter painter(this);
+    const QRect regions[] = {kTopBar, kLeftBar, kRightBar, kBottomBar};
+    for (int i = 0; i < 4; ++i) {
+        if (!regions[i].intersects(event->rect())) continue;
+        if (!bars_[i].isNull())
+            painter.drawImage(regions[i].topLeft(), bars_[i]);
+        else
+            painter.fillRect(regions[i], QColor(kPlainBar));
+    }
+    const QRect wall = toQRect(kWallRect);
+    if (!wall_background_.isNull() && wall.intersects(event->rect())) painter.drawImage(wall, wall_background_);
+    if (!logo_.isNull()) {
+        painter.drawImage(kLogoRect.topLeft(), logo_);
+    } else if (!skin_logo_.isNull()) {
+        // No operator logo: the program's own, right-aligned in its place.
+        painter.drawImage(QPoint(kLogoRect.right() - skin_logo_.width() - 30,
+                                 kLogoRect.top() + (kLogoRect.height() - skin_logo_.height()) / 2 - 4),
+                          skin_logo_);
+    }
+    if (positionBarShown() && !position_bar_.isNull()) painter.drawImage(kPositionBarRect.topLeft(), position_bar_);
+}
+
+// The whole client area drags the window.
+void MainWindow::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) drag_from_ = event->globalPosition().toPoint() - frameGeometry().topLeft();
+}
+
+void MainWindow::mouseMoveEvent(QMouseEvent* event) {
+    if (drag_from_ && (event->buttons() & Qt::LeftButton)) move(event->globalPosition().toPoint() - *drag_from_);
+}
+
+void MainWindow::mouseReleaseEvent(QMouseEvent*) { drag_from_.reset(); }
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    // Closing the window by the desktop's means is Quit.
+    ended_ = true;
+    if (bar_) delete bar_.data();
+    if (wall_widget_->isWindow()) controller_->leaveFullScreen();
+    event->accept();
+    QCoreApplication::quit();
 }
 
 QPixmap MainWindow::screenshot() {
@@ -197,17 +491,6 @@ QPixmap MainWindow::screenshot() {
         if (!shown.isNull() && shown.size() == size()) return shown;
     }
     return grab();
-}
-
-void MainWindow::setStatus(const QString& text) { status_->setText(text); }
-
-void MainWindow::paintEvent(QPaintEvent* event) {
-    QPainter painter(this);
-    painter.fillRect(event->rect(), QColor(kFrameColour));
-    painter.fillRect(QRect(0, 0, width(), kWallRect.top - 3), QColor(kBarColour));
-    painter.fillRect(QRect(0, kWallRect.bottom + 3, width(), height() - kWallRect.bottom - 3), QColor(kBarColour));
-    painter.setPen(QColor(0xc8, 0xc8, 0xc8));
-    painter.drawText(QRect(120, 16, 400, 32), Qt::AlignVCenter | Qt::AlignLeft, QStringLiteral("Kalix"));
 }
 
 }  // namespace kalix::ui

@@ -1,78 +1,138 @@
 #pragma once
-// The main window: a fixed 928 × 712 frame around the video wall, the
-// connect action, and the live session with its decoders feeding the wall.
+// The main window: a fixed 928 × 712 borderless window drawn from the skin,
+// with the video wall in the middle and the buttons and sliders on the four
+// bars around it. What the controls do lives in the ClientController; this
+// window renders its button model, forwards presses and slider messages,
+// hands the session's events over on the user-interface thread, and puts
+// the wall full screen and back.
 
-#include <QLabel>
+#include <QImage>
 #include <QPixmap>
-#include <QPushButton>
+#include <QPoint>
+#include <QPointer>
 #include <QWidget>
 
+#include <filesystem>
+#include <map>
 #include <memory>
 #include <optional>
-#include <string>
 
-#include "app/audio_channel_choice.h"
+#include "app/client_controller.h"
+#include "app/client_profile.h"
+#include "app/operation_log.h"
+#include "media/speaker_mixer.h"
 #include "media/video_wall.h"
-#include "session/dvr_session.h"
+#include "protocol/recorder_time.h"
 #include "ui/qt_event_sink.h"
 
 namespace kalix::ui {
 
+class FullScreenBar;
+class ScreenKeeper;
+class SkinButton;
+class SkinSlider;
 class VideoWallWidget;
 
 inline constexpr int kMainWindowWidth = 928;
 inline constexpr int kMainWindowHeight = 712;
 inline constexpr media::WallRect kWallRect{54, 67, 874, 661};
-
-struct ConnectTarget {
-    std::string address;
-    std::uint16_t port = session::kDefaultPort;
-    std::string user;
-    std::string password;
-};
+inline constexpr QRect kLogoRect{691, 15, 228, 53};            // 691, 15 - 919, 68
+inline constexpr QRect kPositionBarRect{251, 668, 427, 14};    // 251, 668 - 678, 682
 
 // How the wall draws pictures: the YUV path (OpenGL) where it works, or
 // always the RGB path.
 enum class DrawPathChoice { YuvWhereAvailable, Rgb };
 
-class MainWindow final : public QWidget {
+struct MainWindowSetup {
+    DrawPathChoice draw_path = DrawPathChoice::YuvWhereAvailable;
+    app::ClientProfile profile;
+    app::Storage storage = app::Storage::FixedDisk;
+    std::filesystem::path location;  // the storage folder (operation log, Upgrade)
+    protocol::UtcOffset utc_offset;
+    app::ProgramVersion version;
+    // The demo: the connect dialog is answered at once with these values.
+    std::optional<app::ConnectRequest> auto_connect;
+};
+
+class MainWindow final : public QWidget, private app::ClientView {
     Q_OBJECT
 
 public:
-    explicit MainWindow(DrawPathChoice draw_path = DrawPathChoice::YuvWhereAvailable, QWidget* parent = nullptr);
-    ~MainWindow() override;  // closes the session before the wall goes
+    explicit MainWindow(MainWindowSetup setup, QWidget* parent = nullptr);
+    ~MainWindow() override;  // the controller's shutdown, then the wall
 
-    // Opens a session to the recorder with live view on the wall.
-    void connectTo(const ConnectTarget& target);
-    // Closes the session, if any. Safe to call repeatedly.
-    void disconnectSession();
+    // Start-up once the window is up: mixer, buttons, log entry, connect.
+    void start();
+    // Quit as the Quit button does: the window closes and shuts down.
+    void quit();
 
     // The window as shown. QWidget::grab() re-renders an OpenGL child
     // through its framebuffer grab, which loses what the painters draw over
     // the pictures; with the OpenGL surface up the screen's copy is taken.
     QPixmap screenshot();
+    // The wall, full screen, as shown on its monitor (null when not).
+    QPixmap fullScreenShot();
 
+    app::ClientController& controller() { return *controller_; }
     media::VideoWall& wall() { return wall_; }
     VideoWallWidget* wallWidget() const { return wall_widget_; }
-    bool connected() const { return session_ != nullptr; }
+    SkinButton* button(app::ControlId control) const;
+    SkinSlider* slider(app::ControlId control) const;
+    FullScreenBar* fullScreenBar() const;
+    QWidget* noticeWindow() const { return notice_; }
+    const std::filesystem::path& location() const { return setup_.location; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
-    void onEvent(const session::Event& event);
-    void askAndConnect();
-    void setStatus(const QString& text);
-    media::PaintContext paintContext() const;
+    // -- ClientView --
+    void buttonsChanged() override;
+    void repaintWall() override;
+    void openConnectDialog() override;
+    void showNotice(const app::NoticeBox& box) override;
+    void showMessageBox(const std::string& text) override;
+    void minimise() override;
+    void endDialog() override;
+    media::WallRect windowRect() const override;
+    void wallFullScreenChanged() override;
 
-    // -- UI thread; declared in destruction order's reverse --
+    void createControls();
+    void onEvent(const session::Event& event);
+    void acceptConnect(const app::ConnectRequest& request);
+    std::unique_ptr<session::DvrSession> makeSession(const app::ConnectRequest& request);
+    media::PaintContext paintContext() const;
+    void enterFullScreen();
+    void leaveFullScreen();
+    bool positionBarShown() const;
+
+    MainWindowSetup setup_;
+    media::SpeakerMixer speaker_mixer_;
+    app::SpeakerMixerControl mixer_;
+    app::OperationLog log_;
     media::VideoWall wall_;
-    app::AudioChannelChoice audio_channel_;
     QtEventSink sink_;
-    std::unique_ptr<session::DvrSession> session_;
+    std::unique_ptr<ScreenKeeper> screen_keeper_;
+    std::unique_ptr<app::ClientController> controller_;
+
+    // Qt children (owned by the window).
     VideoWallWidget* wall_widget_ = nullptr;
-    QPushButton* connect_button_ = nullptr;
-    QLabel* status_ = nullptr;
+    std::map<int, SkinButton*> buttons_;
+    std::map<int, SkinSlider*> sliders_;
+    QPointer<FullScreenBar> bar_;
+    QPointer<QWidget> notice_;
+
+    QImage bars_[4];
+    QImage wall_background_;
+    QImage position_bar_;
+    QImage logo_;        // LogoCD.bmp
+    QImage skin_logo_;   // the skin's own, when there is no LogoCD.bmp
+    std::optional<QPoint> drag_from_;
+    bool ended_ = false;
 };
 
 }  // namespace kalix::ui

@@ -1,6 +1,7 @@
 #include "ui/video_wall_widget.h"
 
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QMetaObject>
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
@@ -386,6 +387,7 @@ void VideoWallWidget::mousePressEvent(QMouseEvent* event) {
 }
 
 void VideoWallWidget::mouseMoveEvent(QMouseEvent* event) {
+    if (wall_.fullScreen()) emit pointerMoved(event->position().toPoint());
     if (!drag_pane_) return;
     const QRect before = dragImageRect();
     drag_position_ = event->position().toPoint();
@@ -394,6 +396,10 @@ void VideoWallWidget::mouseMoveEvent(QMouseEvent* event) {
 
 void VideoWallWidget::mouseReleaseEvent(QMouseEvent* event) {
     unsetCursor();
+    if (event->button() == Qt::RightButton && wall_.fullScreen()) {
+        emit leaveFullScreenRequested();
+        return;
+    }
     if (event->button() != Qt::LeftButton || !drag_pane_) return;
     drag_position_ = event->position().toPoint();
     const int dragged = *drag_pane_;
@@ -412,6 +418,15 @@ void VideoWallWidget::mouseDoubleClickEvent(QMouseEvent* event) {
         invalidate(rect());
         emit viewChanged();
     }
+}
+
+void VideoWallWidget::keyPressEvent(QKeyEvent* event) {
+    const int key = event->key();
+    if (wall_.fullScreen() && (key == Qt::Key_Escape || key == Qt::Key_Return || key == Qt::Key_Enter)) {
+        emit leaveFullScreenRequested();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 }  // namespace kalix::ui

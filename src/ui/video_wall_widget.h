@@ -80,6 +80,10 @@ signals:
     void viewChanged();
     // Two panes were exchanged by drag and drop.
     void panesExchanged(int dragged_pane, int target_pane);
+    // In full screen: the operator asked to leave (right button, Enter or
+    // Esc), or moved the mouse (the owner shows the full-screen bar).
+    void leaveFullScreenRequested();
+    void pointerMoved(QPoint position);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -87,6 +91,7 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:
