@@ -149,20 +149,47 @@ std::uint64_t VideoWallWidget::picturesPainted(int channel) const {
     return painted_[static_cast<std::size_t>(channel)];
 }
 
+// A picture was drawn: counted, and its wait since the decoder marked it
+// kept for the trace.
+void VideoWallWidget::countPainted(int channel) {
+    const auto i = static_cast<std::size_t>(channel);
+    ++painted_[i];
+    const std::int64_t marked = marked_at_[i].exchange(0);
+    if (marked == 0) return;
+    ++fresh_[i];
+    if (protocol::traceEnabled())
+        paint_delays_.push_back(std::chrono::steady_clock::now().time_since_epoch() -
+                                std::chrono::steady_clock::duration(marked));
+}
+
 void VideoWallWidget::traceRates() {
     if (protocol::traceEnabled()) {
-        // Pictures painted per second against pictures decoded per second.
+        // New pictures painted per second against pictures decoded per
+        // second, and all picture draws (repaints included).
         const double period_s = std::chrono::duration<double>(media::kFrameRatePeriod).count();
         std::string line;
         for (int c = 0; c < media::kWallChannels; ++c) {
             const auto i = static_cast<std::size_t>(c);
             char item[32];
-            std::snprintf(item, sizeof item, " %d:%.1f/%d", c + 1,
-                          static_cast<double>(painted_[i] - painted_at_tick_[i]) / period_s, wall_.frameRate(c));
+            std::snprintf(item, sizeof item, " %d:%.1f/%d/%.1f", c + 1,
+                          static_cast<double>(fresh_[i] - fresh_at_tick_[i]) / period_s, wall_.frameRate(c),
+                          static_cast<double>(painted_[i] - painted_at_tick_[i]) / period_s);
             line += item;
         }
-        protocol::trace("[wall] painted/decoded per second:%s\n", line.c_str());
+        protocol::trace("[wall] new pictures painted/decoded/all draws per second:%s\n", line.c_str());
+        if (!paint_delays_.empty()) {
+            std::ranges::sort(paint_delays_);
+            const auto at = [&](double q) {
+                return std::chrono::duration<double, std::milli>(
+                           paint_delays_[static_cast<std::size_t>(q * static_cast<double>(paint_delays_.size() - 1))])
+                    .count();
+            };
+            protocol::trace("[wall] decode to paint: median %.2f ms, p99 %.2f ms over %zu pictures\n", at(0.5),
+                            at(0.99), paint_delays_.size());
+        }
     }
+    paint_delays_.clear();
+    fresh_at_tick_ = fresh_;
     painted_at_tick_ = painted_;
 }
 
@@ -171,6 +198,9 @@ void VideoWallWidget::traceRates() {
 
 void VideoWallWidget::channelMarked(int channel) {
     if (channel < 0 || channel >= media::kWallChannels) return;
+    std::int64_t unset = 0;
+    marked_at_[static_cast<std::size_t>(channel)].compare_exchange_strong(
+        unset, std::chrono::steady_clock::now().time_since_epoch().count());
     pending_marks_.fetch_or(1u << channel);
     if (!hop_queued_.exchange(true))
         QMetaObject::invokeMethod(this, &VideoWallWidget::flushMarks, Qt::QueuedConnection);
@@ -242,7 +272,7 @@ void VideoWallWidget::drawYuvPicture(const media::PaneView& view) {
     // waits for its next key-frame run.
     if (wall_.drawPath() != media::DrawPath::Yuv) return;
     if (surface_->drawPicture(toQRect(view.cell), access->picture(), size.width, size.height))
-        ++painted_[static_cast<std::size_t>(view.channel)];
+        countPainted(view.channel);
 }
 
 void VideoWallWidget::paintPanes(QPainter& painter, const std::vector<media::PaneView>& views, const QRect& dirty,
@@ -312,7 +342,7 @@ void VideoWallWidget::paintPicture(QPainter& painter, const media::PaneView& vie
     painter.scale(1.0, -1.0);
     painter.drawImage(QRectF(0, 0, cell.width(), cell.height()), image, from);
     painter.restore();
-    ++painted_[static_cast<std::size_t>(view.channel)];
+    countPainted(view.channel);
 }
 
 void VideoWallWidget::paintOverlays(QPainter& painter, const media::PaneView& view) {

@@ -24,6 +24,7 @@
 
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -109,6 +110,7 @@ private:
                     PaintPass pass);
     void drawYuvPicture(const media::PaneView& view);
     void traceRates();
+    void countPainted(int channel);
     void paintPicture(QPainter& painter, const media::PaneView& view);
     void paintOverlays(QPainter& painter, const media::PaneView& view);
     void paintStill(QPainter& painter, const QImage& picture, const QRect& cell);
@@ -141,6 +143,12 @@ private:
 
     std::array<std::uint64_t, media::kWallChannels> painted_{};
     std::array<std::uint64_t, media::kWallChannels> painted_at_tick_{};
+    // When each channel was first marked since its last paint (steady
+    // clock ticks, 0: none), and the waits seen this period (tracing only).
+    std::array<std::atomic<std::int64_t>, media::kWallChannels> marked_at_{};
+    std::array<std::uint64_t, media::kWallChannels> fresh_{};  // paints of a newly marked picture
+    std::array<std::uint64_t, media::kWallChannels> fresh_at_tick_{};
+    std::vector<std::chrono::steady_clock::duration> paint_delays_;
 
     media::WallSubscription subscription_;  // last: ends before the rest goes
 };
