@@ -147,7 +147,7 @@ MainWindow::MainWindow(MainWindowSetup setup, QWidget* parent)
       sink_(this, [this](const session::Event& event) { onEvent(event); }) {
     setFixedSize(kMainWindowWidth, kMainWindowHeight);
     setWindowTitle(QString::fromStdString(setup_.profile.title));
-    speaker_mixer_.open();
+    if (setup_.open_mixer) speaker_mixer_.open();
 
     bars_[0] = skinPicture(skin::kTopBar);
     bars_[1] = skinPicture(skin::kLeftBar);

@@ -50,6 +50,8 @@ struct MainWindowSetup {
     std::filesystem::path location;  // the storage folder (operation log, Upgrade)
     protocol::UtcOffset utc_offset;
     app::ProgramVersion version;
+    // The speakers' mixer (tests leave the machine's mixer alone).
+    bool open_mixer = true;
     // The demo: the connect dialog is answered at once with these values.
     std::optional<app::ConnectRequest> auto_connect;
 };

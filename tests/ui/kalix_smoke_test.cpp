@@ -9,20 +9,50 @@
 
 #include <gtest/gtest.h>
 
+#include <QFile>
+
+#include <algorithm>
 #include <set>
+#include <utility>
+#include <vector>
 
 namespace {
+
+// Every run gets a home of its own: the program keeps its files there.
+QProcessEnvironment runEnvironment(const QTemporaryDir& home) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("HOME"), home.path());
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral(".config")));
+    env.insert(QStringLiteral("SDL_AUDIODRIVER"), QStringLiteral("dummy"));
+    // Read by sanitizer builds only.
+    env.insert(QStringLiteral("LSAN_OPTIONS"), QStringLiteral("suppressions=" KALIX_LSAN_SUPPRESSIONS));
+    return env;
+}
+
+// (category, action) of every record of an operation log, oldest first
+// (the ring has not wrapped in these short runs).
+std::vector<std::pair<int, int>> operationRecords(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    const QByteArray bytes = file.readAll();
+    const auto le32 = [&](qsizetype at) {
+        return static_cast<int>(static_cast<quint8>(bytes[at]) | static_cast<quint8>(bytes[at + 1]) << 8 |
+                                static_cast<quint8>(bytes[at + 2]) << 16 | static_cast<quint8>(bytes[at + 3]) << 24);
+    };
+    std::vector<std::pair<int, int>> records;
+    const int next = bytes.size() >= 8 ? le32(4) : 0;
+    for (int slot = 0; slot < next && 8 + (slot + 1) * 184 <= bytes.size(); ++slot)
+        records.emplace_back(le32(8 + slot * 184 + 8), le32(8 + slot * 184 + 12));
+    return records;
+}
 
 TEST(KalixSmokeTest, DemoQuitsInOrderAndTheScreenshotShowsPictures) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const QString shot = dir.filePath(QStringLiteral("demo.png"));
     QProcess kalix;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    QProcessEnvironment env = runEnvironment(dir);
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    env.insert(QStringLiteral("SDL_AUDIODRIVER"), QStringLiteral("dummy"));
-    // Read by sanitizer builds only.
-    env.insert(QStringLiteral("LSAN_OPTIONS"), QStringLiteral("suppressions=" KALIX_LSAN_SUPPRESSIONS));
     kalix.setProcessEnvironment(env);
     kalix.setProcessChannelMode(QProcess::ForwardedChannels);
     kalix.start(QStringLiteral(KALIX_PATH),
@@ -52,6 +82,14 @@ TEST(KalixSmokeTest, DemoQuitsInOrderAndTheScreenshotShowsPictures) {
     }
     EXPECT_GT(picture_pixels * 2, total) << picture_pixels << " of " << total;
     EXPECT_GT(colours.size(), 20u);
+
+    // The demo connects as an operator would, so its run leaves the
+    // operation log a real one leaves: started, logged in, ended.
+    const auto records = operationRecords(dir.filePath(QStringLiteral("Kalix/Log/kalix.log")));
+    ASSERT_GE(records.size(), 3u);
+    EXPECT_EQ(records.front(), std::make_pair(1, 1));
+    EXPECT_NE(std::find(records.begin(), records.end(), std::make_pair(2, 1)), records.end());
+    EXPECT_EQ(records.back(), std::make_pair(1, 2));
 }
 
 }  // namespace
@@ -68,7 +106,7 @@ TEST(KalixSmokeTest, LogoPictureComesFromTheWorkingFolder) {
     ASSERT_TRUE(logo.save(dir.filePath(QStringLiteral("ComMark.bmp")), "BMP"));
     const QString shot = dir.filePath(QStringLiteral("idle.png"));
     QProcess kalix;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    QProcessEnvironment env = runEnvironment(dir);
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     kalix.setProcessEnvironment(env);
     kalix.setWorkingDirectory(dir.path());
@@ -100,11 +138,9 @@ TEST(KalixSmokeTest, DemoUnderXvfbDrawsOnTheYuvPath) {
     ASSERT_TRUE(dir.isValid());
     const QString shot = dir.filePath(QStringLiteral("yuv.png"));
     QProcess run;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    QProcessEnvironment env = runEnvironment(dir);
     env.remove(QStringLiteral("QT_QPA_PLATFORM"));
-    env.insert(QStringLiteral("SDL_AUDIODRIVER"), QStringLiteral("dummy"));
     env.insert(QStringLiteral("KALIX_TRACE"), QStringLiteral("1"));
-    env.insert(QStringLiteral("LSAN_OPTIONS"), QStringLiteral("suppressions=" KALIX_LSAN_SUPPRESSIONS));
     run.setProcessEnvironment(env);
     run.start(xvfb_run, {QStringLiteral("-a"), QStringLiteral("-s"), QStringLiteral("-screen 0 1280x1024x24"),
                          QStringLiteral(KALIX_PATH), QStringLiteral("--demo"), QStringLiteral("--quit-after"),

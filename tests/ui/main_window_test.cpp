@@ -1,0 +1,145 @@
+// The main window against a simulated recorder in the same process: the
+// skinned buttons follow the controller's model, presses reach the
+// recorder, the notice box rule, full screen and back, the volume slider.
+#include "ui/main_window.h"
+
+#include <QKeyEvent>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include "sim/recorder_sim.h"
+#include "sim/sim_config.h"
+#include "ui/full_screen_bar.h"
+#include "ui/skin_button.h"
+#include "ui/skin_slider.h"
+#include "ui/video_wall_widget.h"
+
+namespace kalix::ui {
+namespace {
+
+using app::ControlId;
+
+template <typename Pred>
+bool waitFor(Pred pred, int ms = 10'000) {
+    for (int waited = 0; waited < ms; waited += 20) {
+        if (pred()) return true;
+        QTest::qWait(20);
+    }
+    return pred();
+}
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(home_.isValid());
+        sim::SimConfig config;
+        config.channel_num = 4;
+        config.video.enabled = true;
+        config.video.frames_per_second.fill(5);
+        recorder_ = std::make_unique<sim::RecorderSim>(std::move(config));
+        ASSERT_TRUE(recorder_->start());
+        MainWindowSetup setup;
+        setup.draw_path = DrawPathChoice::Rgb;
+        setup.open_mixer = false;
+        setup.location = home_.filePath(QStringLiteral("Kalix")).toStdString();
+        setup.version.parts = {1, 2, 3, 4};
+        app::ConnectRequest request;
+        request.address = "127.0.0.1";
+        request.port = recorder_->port();
+        request.user = "admin";
+        request.password = "1234";
+        setup.auto_connect = request;
+        window_ = std::make_unique<MainWindow>(std::move(setup));
+        window_->show();
+        window_->start();
+        ASSERT_TRUE(waitFor([&] {
+            const auto* s = window_->controller().session();
+            return s != nullptr && s->liveOn() && window_->button(ControlId::Live)->isEnabled();
+        }));
+    }
+    void TearDown() override {
+        window_.reset();
+        if (recorder_) recorder_->stop();
+    }
+    void click(ControlId control) { QTest::mouseClick(window_->button(control), Qt::LeftButton); }
+
+    QTemporaryDir home_;
+    std::unique_ptr<sim::RecorderSim> recorder_;
+    std::unique_ptr<MainWindow> window_;
+};
+
+TEST_F(MainWindowTest, SplitAndChannelButtonsShowTheChosenOnePressed) {
+    EXPECT_TRUE(window_->button(app::splitButton(8))->shownPressed());  // 16 panes at start
+    EXPECT_FALSE(window_->button(ControlId::RSearch)->isEnabled());     // later work
+    click(app::splitButton(1));
+    EXPECT_EQ(window_->wall().layout(), app::kSplitLayouts[1]);
+    EXPECT_TRUE(window_->button(app::splitButton(1))->shownPressed());
+    EXPECT_FALSE(window_->button(app::splitButton(8))->shownPressed());
+
+    click(app::channelButton(2));
+    EXPECT_EQ(window_->wall().visibleChannels(), 1u << 2);
+    EXPECT_TRUE(window_->button(app::channelButton(2))->shownPressed());
+    EXPECT_FALSE(window_->button(app::channelButton(0))->shownPressed());
+    // The recorder is told to send only that channel.
+    EXPECT_TRUE(recorder_->waitUntil(
+        [](const std::vector<sim::ReceivedMessage>& messages) {
+            for (auto it = messages.rbegin(); it != messages.rend(); ++it)
+                if (it->name == "LIVE_REQ" && it->payload.size() == 4)
+                    return it->payload == std::vector<std::uint8_t>{0, 0, 0, 1u << 2};
+            return false;
+        },
+        std::chrono::seconds(5)));
+}
+
+TEST_F(MainWindowTest, OneNoticeBoxAtATime) {
+    click(ControlId::VerInfo);
+    ASSERT_NE(window_->noticeWindow(), nullptr);
+    const auto box = window_->controller().noticeBox();
+    ASSERT_TRUE(box.has_value());
+    EXPECT_NE(box->message.find(" 1.2.3.4"), std::string::npos);
+    QWidget* first = window_->noticeWindow();
+    window_->controller().requestNotice(session::Notice{0x0F, 0});
+    EXPECT_EQ(window_->noticeWindow(), first);  // the second request is dropped
+    EXPECT_EQ(window_->controller().noticeBox()->notice.kind, 0x13);
+    first->close();
+    EXPECT_TRUE(waitFor([&] { return !window_->controller().noticeBox().has_value(); }));
+}
+
+TEST_F(MainWindowTest, FullScreenMovesTheWallOutAndEscBringsItBack) {
+    const QRect inside = window_->wallWidget()->geometry();
+    click(ControlId::Full);
+    VideoWallWidget* wall = window_->wallWidget();
+    ASSERT_TRUE(wall->isWindow());
+    EXPECT_TRUE(window_->wall().fullScreen());
+    ASSERT_NE(window_->fullScreenBar(), nullptr);
+    EXPECT_TRUE(waitFor([&] { return window_->fullScreenBar()->isVisible(); }, 2000));
+    // A split button of the bar acts as the main window's.
+    QTest::mouseClick(window_->fullScreenBar()->button(kFullScreenBarSplitFirst + 1), Qt::LeftButton);
+    EXPECT_EQ(window_->wall().layout(), app::kSplitLayouts[1]);
+    EXPECT_TRUE(window_->button(app::splitButton(1))->shownPressed());
+
+    QTest::keyClick(wall, Qt::Key_Escape);
+    EXPECT_FALSE(wall->isWindow());
+    EXPECT_FALSE(window_->wall().fullScreen());
+    EXPECT_EQ(wall->geometry(), inside);
+    EXPECT_EQ(window_->fullScreenBar(), nullptr);
+}
+
+TEST_F(MainWindowTest, VolumeSliderSetsTheVolumeAndSoundMutesIt) {
+    SkinSlider* volume = window_->slider(ControlId::VolumeSlider);
+    ASSERT_NE(volume, nullptr);
+    EXPECT_EQ(volume->value(), static_cast<int>(app::kInitialVolume));
+    QTest::mousePress(volume, Qt::LeftButton, {}, QPoint(volume->width() - 1, volume->height() / 2));
+    QTest::mouseRelease(volume, Qt::LeftButton, {}, QPoint(volume->width() - 1, volume->height() / 2));
+    EXPECT_EQ(window_->controller().volume(), 65535u);
+
+    click(ControlId::Sound);
+    EXPECT_TRUE(window_->controller().muted());
+    EXPECT_TRUE(window_->button(ControlId::Sound)->shownPressed());
+    EXPECT_FALSE(volume->isEnabled());
+}
+
+}  // namespace
+}  // namespace kalix::ui
