@@ -16,6 +16,7 @@
 
 #include "app/audio_channel_choice.h"
 #include "app/mixer_control.h"
+#include "app/operation_log.h"
 #include "media/sound_in.h"
 #include "media/video_wall.h"
 #include "session/dvr_session.h"
@@ -109,7 +110,6 @@ struct NoticeBox {
     std::string message;
 };
 
-enum class Storage : std::uint8_t { FixedDisk, ReadOnlyMedium };  // CD mode: read-only or removable
 
 // What the controller asks of the window. Calls come on the UI thread.
 class ClientView {
@@ -139,7 +139,7 @@ struct ControllerDeps {
     // String table of the resource bundle; empty text when missing.
     std::function<std::string(std::uint16_t id)> strings{};
     ProgramVersion version{};
-    Storage storage = Storage::FixedDisk;
+    StorageMode storage = StorageMode::Writable;
     std::function<std::chrono::steady_clock::time_point()> now = [] { return std::chrono::steady_clock::now(); };
     // The pauses the window keeps on its own thread (shutdown steps, the
     // repaint after a channel change while frozen).
@@ -184,7 +184,7 @@ public:
     std::optional<NoticeBox> noticeBox() const { return notice_; }
     bool muted() const { return muted_; }
     std::uint32_t volume() const { return volume_; }
-    bool cdMode() const { return storage_ == Storage::ReadOnlyMedium; }
+    bool cdMode() const { return storage_ == StorageMode::ReadOnlyMedium; }
     int freezePresses() const { return freeze_presses_; }
     session::DvrSession* session() const { return session_.get(); }
     AudioChannelChoice& audioChoice() { return audio_choice_; }
@@ -230,7 +230,7 @@ private:
     session::OperationLogSink* log_;
     std::function<std::string(std::uint16_t)> strings_;
     ProgramVersion version_;
-    Storage storage_;
+    StorageMode storage_;
     std::function<std::chrono::steady_clock::time_point()> now_;
     std::function<void(std::chrono::milliseconds)> pause_;
 

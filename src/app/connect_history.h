@@ -87,7 +87,7 @@ public:
 
     // The entries in use, newest first: the address book's rows.
     std::span<const HistoryEntry> entries() const;
-    const std::array<HistoryEntry, kHistorySlots>& slots() const { return slots_; }
+    const std::array<HistoryEntry, kHistorySlots>& allSlots() const { return slots_; }
     // The entry with exactly this address text and port, if listed.
     const HistoryEntry* find(std::string_view address, std::uint32_t port) const;
 

@@ -23,14 +23,14 @@ bool removable(const std::filesystem::path& device) {
 
 }  // namespace
 
-Storage storageOf(const std::filesystem::path& program, const std::filesystem::path& sysfs) {
+StorageMode storageOf(const std::filesystem::path& program, const std::filesystem::path& sysfs) {
     struct statvfs fs {};
-    if (::statvfs(program.c_str(), &fs) == 0 && (fs.f_flag & ST_RDONLY) != 0) return Storage::ReadOnlyMedium;
+    if (::statvfs(program.c_str(), &fs) == 0 && (fs.f_flag & ST_RDONLY) != 0) return StorageMode::ReadOnlyMedium;
     struct stat st {};
-    if (::stat(program.c_str(), &st) != 0) return Storage::FixedDisk;
+    if (::stat(program.c_str(), &st) != 0) return StorageMode::Writable;
     const auto device = sysfs / "dev" / "block" /
                         (std::to_string(major(st.st_dev)) + ":" + std::to_string(minor(st.st_dev)));
-    return removable(device) ? Storage::ReadOnlyMedium : Storage::FixedDisk;
+    return removable(device) ? StorageMode::ReadOnlyMedium : StorageMode::Writable;
 }
 
 }  // namespace kalix::app

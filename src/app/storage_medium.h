@@ -13,6 +13,6 @@ namespace kalix::app {
 // The medium holding `program` (the executable's path). `sysfs` is where
 // the block devices are described (/sys normally; tests pass a folder of
 // their own). A path that cannot be examined counts as a fixed disk.
-Storage storageOf(const std::filesystem::path& program, const std::filesystem::path& sysfs = "/sys");
+StorageMode storageOf(const std::filesystem::path& program, const std::filesystem::path& sysfs = "/sys");
 
 }  // namespace kalix::app

@@ -112,12 +112,10 @@ int main(int argc, char** argv) {
             kalix::app::kProfileFileName,
     });
     setup.storage = kalix::app::storageOf(QCoreApplication::applicationFilePath().toStdString());
-    setup.location = std::filesystem::path(QDir::homePath().toStdString()) / setup.profile.folder_word;
     setup.utc_offset = kalix::protocol::UtcOffset::measure(std::time(nullptr));
     setup.version = programVersion();
-    setup.draw_path = parser.isSet(rgb) || setup.profile.defaultDrawMode() == kalix::app::DrawMode::Rgb
-                          ? kalix::ui::DrawPathChoice::Rgb
-                          : kalix::ui::DrawPathChoice::YuvWhereAvailable;
+    // The settings' draw mode decides unless the RGB path is asked for.
+    setup.draw_path = parser.isSet(rgb) ? kalix::ui::DrawPathChoice::Rgb : kalix::ui::DrawPathChoice::YuvWhereAvailable;
     if (!kalix::ui::loadResourceBundle()) std::fprintf(stderr, "kalix: kalixres.rcc not found; no skin and no texts\n");
 
     // Declared before the window: the window's session closes first, then

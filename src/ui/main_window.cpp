@@ -21,10 +21,12 @@
 #include <variant>
 
 #include "app/string_table.h"
+#include "session/address_resolver.h"
 #include "media/sdl_sound_output.h"
 #include "media/sound_in.h"
 #include "protocol/trace.h"
 #include "ui/full_screen_bar.h"
+#include "ui/qt_settings_store.h"
 #include "ui/resource_bundle.h"
 #include "ui/screen_keeper.h"
 #include "ui/skin_button.h"
@@ -134,16 +136,23 @@ media::WallRect toWallRect(const QRect& r) { return {r.left(), r.top(), r.right(
 
 std::string text(int id) { return resourceString(id).toStdString(); }
 
+std::unique_ptr<app::SettingsStore> settingsStore(std::unique_ptr<app::SettingsStore> given) {
+    if (given) return given;
+    return std::make_unique<QtSettingsStore>();
+}
+
+std::string homeFolder(const std::string& given) { return given.empty() ? QDir::homePath().toStdString() : given; }
+
 }  // namespace
 
 MainWindow::MainWindow(MainWindowSetup setup, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint),
       setup_(std::move(setup)),
+      store_(settingsStore(std::move(setup_.settings))),
+      settings_(app::loadLocalSettings(*store_, setup_.profile, homeFolder(setup_.home))),
+      history_(settings_.location),
       mixer_(speaker_mixer_),
-      log_(setup_.location,
-           setup_.storage == app::Storage::ReadOnlyMedium ? app::StorageMode::ReadOnlyMedium
-                                                          : app::StorageMode::Writable,
-           setup_.utc_offset),
+      log_(settings_.location, setup_.storage, setup_.utc_offset),
       sink_(this, [this](const session::Event& event) { onEvent(event); }) {
     setFixedSize(kMainWindowWidth, kMainWindowHeight);
     setWindowTitle(QString::fromStdString(setup_.profile.title));
@@ -162,7 +171,8 @@ MainWindow::MainWindow(MainWindowSetup setup, QWidget* parent)
     // The decoders deliver what the draw path asks for: planar pictures for
     // the OpenGL surface, RGB otherwise.
     wall_.setYuvAvailable(VideoWallWidget::openGlUsable());
-    wall_.setDrawPath(setup_.draw_path == DrawPathChoice::Rgb ? media::DrawPath::Rgb : media::DrawPath::Yuv);
+    const bool rgb = setup_.draw_path == DrawPathChoice::Rgb || settings_.draw_mode == app::DrawMode::Rgb;
+    wall_.setDrawPath(rgb ? media::DrawPath::Rgb : media::DrawPath::Yuv);
     wall_.place(kWallRect, 1, media::kWallBackgroundColour);
 
     wall_widget_ = new VideoWallWidget(wall_, this);
@@ -256,7 +266,13 @@ SkinSlider* MainWindow::slider(ControlId control) const {
 
 void MainWindow::start() {
     protocol::trace("[start] skin %s, storage %s, CD mode %d\n", resourceBundleLoaded() ? "loaded" : "missing",
-                    setup_.location.c_str(), setup_.storage == app::Storage::ReadOnlyMedium);
+                    settings_.location.c_str(), setup_.storage == app::StorageMode::ReadOnlyMedium);
+    // The firmware files' folder, made at start-up except on a read-only
+    // medium.
+    if (setup_.storage == app::StorageMode::Writable) {
+        std::error_code ec;
+        std::filesystem::create_directories(app::upgradeFolder(settings_), ec);
+    }
     screen_keeper_ = std::make_unique<ScreenKeeper>();
     controller_->start();
 }
@@ -273,6 +289,11 @@ std::unique_ptr<session::DvrSession> MainWindow::makeSession(const app::ConnectR
     options.password = request.password;
     options.description = request.description;
     options.live_video.wall = &wall_;
+    options.live_video.line_doubling = [deinterlace = settings_.deinterlace](int channel) {
+        return channel >= 0 && channel < static_cast<int>(deinterlace.size()) &&
+               deinterlace[static_cast<std::size_t>(channel)] == 0;
+    };
+    options.live_audio.audio_buf = settings_.audioBuffer(app::AudioBufferSlot::Live);
     const int char_width = wall_.captionCharWidth();
     options.live_video.text_width = [char_width](std::string_view s) { return static_cast<int>(s.size()) * char_width; };
     if (media::sdlSoundOutputPresent()) options.live_audio.make_output = [] { return media::makeSdlSoundOutput(); };
@@ -318,8 +339,23 @@ void MainWindow::openConnectDialog() {
     acceptConnect(request);
 }
 
-// The connect dialog's OK.
-void MainWindow::acceptConnect(const app::ConnectRequest& request) { controller_->connectTo(request); }
+// The connect dialog's OK with these values in its fields: the address and
+// port stored in the settings, the recorder recorded in the history, the
+// host name resolved, and the session started.
+void MainWindow::acceptConnect(const app::ConnectRequest& typed) {
+    history_.load();
+    app::ConnectForm form = app::openConnectForm(*store_, history_);
+    form.address = typed.address;
+    form.setDefaultPort(typed.port == session::kDefaultPort);
+    if (!form.default_port) form.port = std::to_string(typed.port);
+    form.user = typed.user;
+    form.password = typed.password;
+    form.description = typed.description;
+    const auto request = app::acceptConnectForm(form, *store_, history_, [](std::string_view name) {
+        return session::resolveRecorderAddress(name);
+    });
+    if (request) controller_->connectTo(*request);
+}
 
 media::PaintContext MainWindow::paintContext() const {
     media::PaintContext context;

@@ -19,6 +19,9 @@
 
 #include "app/client_controller.h"
 #include "app/client_profile.h"
+#include "app/connect_history.h"
+#include "app/local_settings.h"
+#include "app/settings_store.h"
 #include "app/operation_log.h"
 #include "media/speaker_mixer.h"
 #include "media/video_wall.h"
@@ -44,10 +47,13 @@ inline constexpr QRect kPositionBarRect{251, 668, 427, 14};    // 251, 668 - 678
 enum class DrawPathChoice { YuvWhereAvailable, Rgb };
 
 struct MainWindowSetup {
+    // YuvWhereAvailable: as the settings' draw mode says.
     DrawPathChoice draw_path = DrawPathChoice::YuvWhereAvailable;
     app::ClientProfile profile;
-    app::Storage storage = app::Storage::FixedDisk;
-    std::filesystem::path location;  // the storage folder (operation log, Upgrade)
+    app::StorageMode storage = app::StorageMode::Writable;
+    std::string home;  // the user's home folder; empty: the real one
+    // Where the settings are kept; none: the desktop's settings (QSettings).
+    std::unique_ptr<app::SettingsStore> settings;
     protocol::UtcOffset utc_offset;
     app::ProgramVersion version;
     // The speakers' mixer (tests leave the machine's mixer alone).
@@ -82,7 +88,9 @@ public:
     SkinSlider* slider(app::ControlId control) const;
     FullScreenBar* fullScreenBar() const;
     QWidget* noticeWindow() const { return notice_; }
-    const std::filesystem::path& location() const { return setup_.location; }
+    const app::LocalSettings& settings() const { return settings_; }
+    app::ConnectHistory& history() { return history_; }
+    std::filesystem::path location() const { return settings_.location; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -113,6 +121,9 @@ private:
     bool positionBarShown() const;
 
     MainWindowSetup setup_;
+    std::unique_ptr<app::SettingsStore> store_;
+    app::LocalSettings settings_;
+    app::ConnectHistory history_;
     media::SpeakerMixer speaker_mixer_;
     app::SpeakerMixerControl mixer_;
     app::OperationLog log_;

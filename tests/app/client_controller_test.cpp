@@ -61,7 +61,7 @@ public:
 std::uint32_t maskOf(const session::testing::PeerMessage& m) { return protocol::be32(m.payload.data()); }
 
 struct Rig {
-    explicit Rig(Storage storage = Storage::FixedDisk) {
+    explicit Rig(StorageMode storage = StorageMode::Writable) {
         wall.initialise(16);
         wall.place(media::WallRect{54, 67, 874, 661}, 1, media::kWallBackgroundColour);
         ControllerDeps deps{.wall = wall, .view = view, .mixer = mixer, .log = &log,
@@ -146,7 +146,7 @@ TEST(ClientController, StartUpSavesMixerLogsAndOpensConnect) {
 }
 
 TEST(ClientController, CdModeNeitherConnectsNorLogs) {
-    Rig rig(Storage::ReadOnlyMedium);
+    Rig rig(StorageMode::ReadOnlyMedium);
     rig.controller->start();
     rig.controller->press(ControlId::Connect);
     rig.controller->connectTo({"127.0.0.1", 2000, "admin", "", ""});

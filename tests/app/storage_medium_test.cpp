@@ -34,21 +34,21 @@ struct FakeSysfs {
 
 TEST(StorageMedium, RemovableDisksAndTheirPartitionsAreCdMode) {
     FakeSysfs sys;
-    EXPECT_EQ(storageOf(sys.program, sys.root), Storage::FixedDisk);  // nothing described
+    EXPECT_EQ(storageOf(sys.program, sys.root), StorageMode::Writable);  // nothing described
 
     sys.flag(sys.device, "0");
-    EXPECT_EQ(storageOf(sys.program, sys.root), Storage::FixedDisk);
+    EXPECT_EQ(storageOf(sys.program, sys.root), StorageMode::Writable);
     sys.flag(sys.device, "1");
-    EXPECT_EQ(storageOf(sys.program, sys.root), Storage::ReadOnlyMedium);
+    EXPECT_EQ(storageOf(sys.program, sys.root), StorageMode::ReadOnlyMedium);
 
     // A partition: no flag of its own, the disk above it is removable.
     fs::remove(sys.device / "removable");
     sys.flag(sys.device / "..", "1");
-    EXPECT_EQ(storageOf(sys.program, sys.root), Storage::ReadOnlyMedium);
+    EXPECT_EQ(storageOf(sys.program, sys.root), StorageMode::ReadOnlyMedium);
 }
 
 TEST(StorageMedium, AProgramThatCannotBeExaminedCountsAsAFixedDisk) {
-    EXPECT_EQ(storageOf("/nonexistent/kalix", "/nonexistent"), Storage::FixedDisk);
+    EXPECT_EQ(storageOf("/nonexistent/kalix", "/nonexistent"), StorageMode::Writable);
 }
 
 }  // namespace

@@ -43,7 +43,10 @@ protected:
         MainWindowSetup setup;
         setup.draw_path = DrawPathChoice::Rgb;
         setup.open_mixer = false;
-        setup.location = home_.filePath(QStringLiteral("Kalix")).toStdString();
+        setup.home = home_.path().toStdString();
+        auto store = std::make_unique<app::MemorySettingsStore>();
+        store_ = store.get();
+        setup.settings = std::move(store);
         setup.version.parts = {1, 2, 3, 4};
         app::ConnectRequest request;
         request.address = "127.0.0.1";
@@ -66,6 +69,7 @@ protected:
     void click(ControlId control) { QTest::mouseClick(window_->button(control), Qt::LeftButton); }
 
     QTemporaryDir home_;
+    app::MemorySettingsStore* store_ = nullptr;  // owned by the window
     std::unique_ptr<sim::RecorderSim> recorder_;
     std::unique_ptr<MainWindow> window_;
 };
@@ -91,6 +95,21 @@ TEST_F(MainWindowTest, SplitAndChannelButtonsShowTheChosenOnePressed) {
             return false;
         },
         std::chrono::seconds(5)));
+}
+
+// The connection went through the connect dialog's path: the address and
+// port are in the settings and the recorder in the history file, under the
+// storage folder the settings name (home + the profile's folder word).
+TEST_F(MainWindowTest, ConnectingLeavesTheSettingsAndHistoryAConnectionLeaves) {
+    EXPECT_EQ(window_->location(), std::filesystem::path(home_.filePath(QStringLiteral("Kalix")).toStdString()));
+    EXPECT_EQ(store_->readText(app::kServerIpKey), "127.0.0.1");
+    EXPECT_EQ(store_->readNumber(app::kServerPortKey), recorder_->port());
+    app::ConnectHistory history(window_->location());
+    ASSERT_EQ(history.load(), app::HistoryStatus::Loaded);
+    ASSERT_EQ(history.entries().size(), 1u);
+    EXPECT_EQ(history.entries()[0].address, "127.0.0.1");
+    EXPECT_EQ(history.entries()[0].port, recorder_->port());
+    EXPECT_TRUE(std::filesystem::is_directory(window_->location() / "Upgrade"));
 }
 
 TEST_F(MainWindowTest, OneNoticeBoxAtATime) {
