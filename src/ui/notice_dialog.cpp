@@ -47,7 +47,7 @@ NoticeDialog::NoticeDialog(const QString& title, const QString& message, app::No
 
     message_ = new SkinStatic(message, this);
     message_->setWordWrap(true);
-    message_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    message_->setAlignment(Qt::AlignCenter);
 
     const app::NoticeButtonStrings captions = app::noticeButtonStrings(buttons);
     auto* accept = makeButton(captions.accept_id, this);

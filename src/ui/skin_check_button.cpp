@@ -57,10 +57,10 @@ void SkinCheckButton::paintEvent(QPaintEvent* /*event*/) {
     } else {
         painter.drawImage(box.topLeft(), face);
     }
-    if (isDown()) {  // held under the mouse: an accent ring around the box
+    if (isDown()) {  // held under the mouse: the box's edge lights up
         painter.setPen(QColor(skin_colour::kAccent));
         painter.setBrush(Qt::NoBrush);
-        painter.drawRect(box.adjusted(-1, -1, 0, 0));
+        painter.drawRect(box.adjusted(0, 0, -1, -1));
     }
     if (!text().isEmpty()) {
         painter.setFont(font());
