@@ -49,18 +49,6 @@ TEST_F(SkinCheckButtonTest, ClickTogglesAndTheFaceFollowsStateAndEnabling) {
     EXPECT_EQ(button.currentFace(), skin::kCheckBox + 2);
 }
 
-TEST_F(SkinCheckButtonTest, SizeHoldsTheBoxAndTheText) {
-    SkinCheckButton bare;
-    EXPECT_EQ(bare.sizeHint(), skinPicture(skin::kCheckBox).size());
-    SkinCheckButton labelled(QStringLiteral("A long check box caption"));
-    const QFontMetrics metrics(labelled.font());
-    EXPECT_GE(labelled.sizeHint().width(), 14 + metrics.horizontalAdvance(labelled.text()));
-    labelled.resize(labelled.sizeHint());
-    // The caption is drawn, right of the box.
-    const QImage shot = labelled.grab().toImage();
-    EXPECT_GT(testing::lightPixels(shot, QRect(20, 0, shot.width() - 20, shot.height())), 20);
-}
-
 TEST(SkinFallback, CheckButtonWithoutBundleDrawsBoxTickAndText) {
     unloadResourceBundle();
     SkinCheckButton button(QStringLiteral("Record"));

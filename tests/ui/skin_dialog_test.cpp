@@ -95,12 +95,5 @@ TEST_F(SkinDialogTest, LayoutsStartBelowTheTitleLine) {
     EXPECT_GT(dialog->contentsMargins().top(), plain.contentsMargins().top());
 }
 
-TEST_F(SkinDialogTest, CentresOnAnotherWindow) {
-    QWidget owner;
-    owner.setGeometry(300, 200, 600, 400);
-    dialog->centreOn(&owner);
-    EXPECT_EQ(dialog->geometry().center(), owner.geometry().center());
-}
-
 }  // namespace
 }  // namespace kalix::ui

@@ -92,20 +92,5 @@ TEST(SkinListBox, HoldsManyRowsUnderItsHeadings) {
     EXPECT_EQ(list.currentRow(), -1);
 }
 
-TEST(SkinListBox, ActivatingARowReportsIt) {
-    SkinListBox list;
-    list.resize(300, 200);
-    list.setColumns({QStringLiteral("Name")});
-    list.setRows({{QStringLiteral("one")}, {QStringLiteral("two")}, {QStringLiteral("three")}});
-    list.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&list));
-    QSignalSpy activated(&list, &SkinListBox::rowActivated);
-    list.setFocus();
-    list.setCurrentRow(2);
-    QTest::keyClick(list.viewport(), Qt::Key_Return);
-    ASSERT_EQ(activated.count(), 1);
-    EXPECT_EQ(activated.at(0).at(0).toInt(), 2);
-}
-
 }  // namespace
 }  // namespace kalix::ui
