@@ -60,6 +60,24 @@ std::string_view builtinString(std::uint16_t id) {
     return stringText(id);
 }
 
+NoticeButtons noticeButtons(std::uint16_t kind, std::uint16_t detail) {
+    constexpr std::uint16_t kNoRecordedData = 0x04, kFirmwareUpgrade = 0x0B;
+    constexpr std::uint16_t kFirmwareFilesFound = 0;  // detail 1: the list is empty, nothing to ask
+    if (kind == kNoRecordedData) return NoticeButtons::YesNo;
+    if (kind == kFirmwareUpgrade && detail == kFirmwareFilesFound) return NoticeButtons::OkCancel;
+    return NoticeButtons::Ok;
+}
+
+NoticeButtonStrings noticeButtonStrings(NoticeButtons buttons) {
+    constexpr std::uint16_t kOk = 5541, kCancel = 5542, kYes = 5543, kNo = 5544;
+    switch (buttons) {
+    case NoticeButtons::Ok: return {kOk, 0};
+    case NoticeButtons::OkCancel: return {kOk, kCancel};
+    case NoticeButtons::YesNo: return {kYes, kNo};
+    }
+    return {kOk, 0};
+}
+
 std::string noticeText(std::uint16_t kind, std::uint16_t detail) {
     const NoticeStrings s = noticeStrings(kind, detail);
     std::string text(builtinString(s.title_id));

@@ -22,6 +22,23 @@ NoticeStrings noticeStrings(std::uint16_t kind, std::uint16_t detail);
 // program's string table); empty for any other number.
 std::string_view builtinString(std::uint16_t id);
 
+// The answer buttons of a notice box. Kinds that ask the operator something
+// get two buttons: kind 4 (no recorded data where a remote playback was to
+// start: search again?) Yes and No, kind 0x0B with firmware files found
+// (upgrade now?) OK and Cancel. Every other notice only informs: OK.
+enum class NoticeButtons : std::uint8_t { Ok, OkCancel, YesNo };
+
+NoticeButtons noticeButtons(std::uint16_t kind, std::uint16_t detail);
+
+// String numbers of the captions of a button set: accept, then reject
+// (0 when the set has no reject button).
+struct NoticeButtonStrings {
+    std::uint16_t accept_id;
+    std::uint16_t reject_id;
+};
+
+NoticeButtonStrings noticeButtonStrings(NoticeButtons buttons);
+
 // Title and message joined for one-line output ("Title: message").
 std::string noticeText(std::uint16_t kind, std::uint16_t detail);
 

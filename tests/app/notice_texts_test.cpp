@@ -4,6 +4,8 @@
 
 #include <set>
 
+#include "app/string_table.h"
+
 namespace kalix::app {
 namespace {
 
@@ -37,6 +39,33 @@ TEST(NoticeTexts, UnknownNumbersGiveEmptyTexts) {
     EXPECT_TRUE(builtinString(5050).empty());
     EXPECT_TRUE(builtinString(6141).empty());
     EXPECT_FALSE(noticeText(0x7F, 3).empty());  // an unknown kind still says something
+}
+
+// Only the two notices that ask something get a second button; the firmware
+// notice asks only when files were found.
+TEST(NoticeTexts, QuestionsGetTwoButtonsEverythingElseOk) {
+    EXPECT_EQ(noticeButtons(0x04, 0), NoticeButtons::YesNo);
+    EXPECT_EQ(noticeButtons(0x04, 3), NoticeButtons::YesNo);
+    EXPECT_EQ(noticeButtons(0x0B, 0), NoticeButtons::OkCancel);
+    EXPECT_EQ(noticeButtons(0x0B, 1), NoticeButtons::Ok);
+    for (int kind : {0x00, 0x01, 0x02, 0x03, 0x05, 0x06, 0x07, 0x08, 0x09, 0x0A, 0x0C, 0x0D, 0x0E, 0x0F, 0x11,
+                     0x12, 0x13, 0x7F})
+        for (int detail : {0, 1, 7})
+            EXPECT_EQ(noticeButtons(static_cast<std::uint16_t>(kind), static_cast<std::uint16_t>(detail)),
+                      NoticeButtons::Ok)
+                << kind << "." << detail;
+}
+
+TEST(NoticeTexts, EveryButtonCaptionHasAText) {
+    for (NoticeButtons set : {NoticeButtons::Ok, NoticeButtons::OkCancel, NoticeButtons::YesNo}) {
+        const NoticeButtonStrings s = noticeButtonStrings(set);
+        EXPECT_FALSE(stringText(s.accept_id).empty());
+        EXPECT_EQ(s.reject_id == 0, set == NoticeButtons::Ok);
+        if (s.reject_id != 0) {
+            EXPECT_FALSE(stringText(s.reject_id).empty());
+        }
+    }
+    EXPECT_EQ(stringText(noticeButtonStrings(NoticeButtons::YesNo).accept_id), "Yes");
 }
 
 }  // namespace

@@ -29,7 +29,7 @@ TEST(StringTable, SortedUniqueInRangeAndFitForTheBundle) {
 
 // The numbers the windows, logs, dialogs and notices look up.
 TEST(StringTable, EveryNumberTheProgramUsesHasAText) {
-    std::vector<int> used = {5004, 5209, 5210, 5340, 5344, 5368, 5410, 5497, 5522, 5540, 5541, 5542, 5563,
+    std::vector<int> used = {5004, 5209, 5210, 5340, 5344, 5368, 5410, 5497, 5522, 5540, 5541, 5542, 5543, 5544, 5563,
                              5585, 5604, 5680, 5681, 5810, 5837, 5880, 5881, 5890, 5891, 6062, 6073, 6074,
                              6140, 6141};
     auto range = [&used](int first, int last) {
