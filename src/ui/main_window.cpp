@@ -7,14 +7,12 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QInputDialog>
-#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScreen>
-#include <QVBoxLayout>
 #include <QWindow>
 
 #include <thread>
@@ -26,6 +24,7 @@
 #include "media/sound_in.h"
 #include "protocol/trace.h"
 #include "ui/full_screen_bar.h"
+#include "ui/notice_dialog.h"
 #include "ui/qt_settings_store.h"
 #include "ui/resource_bundle.h"
 #include "ui/screen_keeper.h"
@@ -387,16 +386,11 @@ void MainWindow::buttonsChanged() {
 void MainWindow::repaintWall() { wall_widget_->update(); }
 
 void MainWindow::showNotice(const app::NoticeBox& box) {
-    // A plain box until the skinned notice box is wired in.
-    auto* dialog = new QWidget(this, Qt::Dialog | Qt::FramelessWindowHint);
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    auto* layout = new QVBoxLayout(dialog);
-    layout->addWidget(new QLabel(QString::fromStdString(box.title), dialog));
-    layout->addWidget(new QLabel(QString::fromStdString(box.message), dialog));
-    auto* ok = new SkinButton(0, skin::kSmallButton, QStringLiteral("OK"), dialog);
-    layout->addWidget(ok);
-    connect(ok, &SkinButton::clicked, dialog, &QWidget::close);
-    connect(dialog, &QObject::destroyed, this, [this] {
+    auto* dialog = new NoticeDialog(box, this);
+    // The answers to the remote-search question (kind 4) and to the
+    // firmware question (0x0B) are acted on with the remote playback and
+    // firmware upgrade work; every answer frees the box for the next notice.
+    connect(dialog, &NoticeDialog::answered, this, [this](NoticeDialog::Answer) {
         if (controller_) controller_->noticeClosed();
     });
     notice_ = dialog;

@@ -2,7 +2,7 @@
 
 #include <QFontMetrics>
 #include <QHBoxLayout>
-#include <QPushButton>
+#include <QKeyEvent>
 #include <QShowEvent>
 #include <QVBoxLayout>
 
@@ -11,6 +11,8 @@
 
 #include "app/string_table.h"
 #include "ui/resource_bundle.h"
+#include "ui/skin_button.h"
+#include "ui/skin_catalogue.h"
 #include "ui/skin_style.h"
 #include "ui/skin_text_controls.h"
 
@@ -30,8 +32,8 @@ QString caption(std::uint16_t id) {
     return text;
 }
 
-QPushButton* makeButton(std::uint16_t id, QWidget* parent) {
-    auto* button = new QPushButton(caption(id), parent);
+SkinButton* makeButton(std::uint16_t id, QWidget* parent) {
+    auto* button = new SkinButton(0, skin::kSmallButton, caption(id), parent);
     applySkin(*button, SkinFont::Bold);
     button->setFixedSize(kButtonWidth, kButtonHeight);
     return button;
@@ -51,12 +53,11 @@ NoticeDialog::NoticeDialog(const QString& title, const QString& message, app::No
 
     const app::NoticeButtonStrings captions = app::noticeButtonStrings(buttons);
     auto* accept = makeButton(captions.accept_id, this);
-    accept->setDefault(true);
     accept_ = accept;
-    connect(accept, &QPushButton::clicked, this, &QDialog::accept);
+    connect(accept, &SkinButton::clicked, this, &QDialog::accept);
     if (captions.reject_id != 0) {
         reject_ = makeButton(captions.reject_id, this);
-        connect(reject_, &QPushButton::clicked, this, &QDialog::reject);
+        connect(reject_, &SkinButton::clicked, this, &QDialog::reject);
     }
 
     auto* row = new QHBoxLayout;
@@ -108,6 +109,16 @@ void NoticeDialog::showEvent(QShowEvent* event) {
         centreOn(parentWidget());
     }
     SkinDialog::showEvent(event);
+}
+
+// Enter answers with the first button, as clicking it would; Escape is
+// the dialog's own rejection.
+void NoticeDialog::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        accept();
+        return;
+    }
+    SkinDialog::keyPressEvent(event);
 }
 
 }  // namespace kalix::ui

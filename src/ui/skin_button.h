@@ -3,8 +3,10 @@
 // disabled, at consecutive numbers) drawn scaled to the button. Besides the
 // mouse's own pressed state the program can show a button pressed (the
 // current channel, the chosen split, a frozen picture, a muted speaker).
-// Without the skin the button draws a plain face with its caption, so the
-// program stays usable without the resource bundle.
+// Faces that carry no label of their own (the skin's plain small and wide
+// buttons) get the caption written over them. Without the skin the button
+// draws a plain face with its caption, so the program stays usable without
+// the resource bundle.
 //
 // The tooltip is looked up in the string table when it is about to show.
 
@@ -43,6 +45,7 @@ public:
     enum class Face { Normal, Pressed, ShownPressed, Disabled };
     Face currentFace() const;
     bool hasSkin() const { return !normal_.isNull(); }
+    bool writesCaption() const { return write_caption_; }
 
     QSize sizeHint() const override;
 
@@ -54,6 +57,7 @@ private:
     const int control_;
     int tooltip_id_ = 0;
     bool shown_pressed_ = false;
+    bool write_caption_ = false;  // the faces are blank
     QImage normal_;
     QImage pressed_;
     QImage disabled_;
