@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "app/notice_texts.h"
+#include "app/web_setup.h"
 
 namespace kalix::app {
 namespace {
@@ -37,7 +38,6 @@ bool holds(const media::WallRect& r, int x, int y) { return x >= r.left && x < r
 constexpr ControlId kLaterWork[] = {
     ControlId::Pan, ControlId::Zoom,  // PTZ panel
     ControlId::RSearch,               // remote search dialog
-    ControlId::RSetup,                // remote web setup
     ControlId::LSearch,               // local search and the local player
     ControlId::LSetup,                // local settings dialog
     ControlId::Save,                  // picture saving and its job timer
@@ -109,6 +109,7 @@ void ClientController::press(ControlId control) {
     switch (control) {
         case ControlId::Full: return pressFull();
         case ControlId::Connect: return pressConnect();
+        case ControlId::RSetup: return pressRSetup();
         case ControlId::Quit: return view_.endDialog();
         case ControlId::Sound: return pressSound();
         case ControlId::SelAudio: return pressSelAudio();
@@ -227,6 +228,20 @@ void ClientController::pressConnect() {
     if (cdMode()) return;
     if (session_) return disconnect();
     view_.openConnectDialog();
+}
+
+// The recorder's own set-up pages in the browser, for users allowed to
+// change the recorder's set-up.
+void ClientController::pressRSetup() {
+    const auto identity = loggedIn() ? session_->identity() : std::nullopt;
+    const WebSetupAction action = decideWebSetup(identity ? &*identity : nullptr, session_ ? session_->address() : "");
+    switch (action.decision) {
+        case WebSetupDecision::Ignored: return;
+        case WebSetupDecision::Refused: return requestNotice(session::Notice{kNoticeRefused, 0});
+        case WebSetupDecision::Open:
+            if (!view_.openBrowser(action.url)) view_.showMessageBox(std::string(kRemoteSetupErrorText));
+            return;
+    }
 }
 
 void ClientController::connectTo(const ConnectRequest& request) {

@@ -125,6 +125,8 @@ public:
     virtual media::WallRect windowRect() const = 0;  // the main window on the desktop
     // The wall went full screen (or came back): the window moves it.
     virtual void wallFullScreenChanged() {}
+    // Opens an address in the desktop's web browser; false when it cannot.
+    virtual bool openBrowser(const std::string& url) = 0;
 };
 
 struct ControllerDeps {
@@ -197,6 +199,7 @@ private:
     void pressSplit(int index);
     void pressPlayback(int index);
     void pressConnect();
+    void pressRSetup();
     void pressFull();
     void pressSound();
     void pressSelAudio();

@@ -140,6 +140,7 @@ public:
     std::uint32_t liveGeneration() const { return live_generation_.load(); }
     bool playbackViewChangeSupported() const { return playback_view_change_.load(); }
     std::optional<RecorderIdentity> identity() const;
+    const std::string& address() const { return options_.address; }
     const SessionOptions& options() const { return options_; }
 
 private:

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -13,6 +14,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScreen>
+#include <QUrl>
 #include <QWindow>
 
 #include <thread>
@@ -273,6 +275,9 @@ void MainWindow::start() {
         std::filesystem::create_directories(app::upgradeFolder(settings_), ec);
     }
     screen_keeper_ = std::make_unique<ScreenKeeper>();
+    // Centred on the screen it opened on.
+    if (const QScreen* screen = this->screen(); screen != nullptr)
+        move(screen->availableGeometry().center() - QPoint(width() / 2, height() / 2));
     controller_->start();
 }
 
@@ -387,6 +392,7 @@ void MainWindow::repaintWall() { wall_widget_->update(); }
 
 void MainWindow::showNotice(const app::NoticeBox& box) {
     auto* dialog = new NoticeDialog(box, this);
+    dialog->setOpacityByte(settings_.alpha(app::OpacitySlot::NoticeBox));
     // The answers to the remote-search question (kind 4) and to the
     // firmware question (0x0B) are acted on with the remote playback and
     // firmware upgrade work; every answer frees the box for the next notice.
@@ -404,6 +410,10 @@ void MainWindow::showMessageBox(const std::string& message) {
 }
 
 void MainWindow::minimise() { showMinimized(); }
+
+bool MainWindow::openBrowser(const std::string& url) {
+    return QDesktopServices::openUrl(QUrl(QString::fromStdString(url)));
+}
 
 void MainWindow::endDialog() {
     if (ended_) return;

@@ -110,6 +110,7 @@ private:
     void endDialog() override;
     media::WallRect windowRect() const override;
     void wallFullScreenChanged() override;
+    bool openBrowser(const std::string& url) override;
 
     void createControls();
     void onEvent(const session::Event& event);

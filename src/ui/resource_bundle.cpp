@@ -53,8 +53,13 @@ QHash<int, QString> readStrings() {
 
 QStringList resourceBundleCandidates() {
     QStringList out;
-    if (QCoreApplication::instance() != nullptr)
-        out << QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("kalixres.rcc"));
+    if (QCoreApplication::instance() != nullptr) {
+        const QDir program(QCoreApplication::applicationDirPath());
+        out << program.filePath(QStringLiteral("kalixres.rcc"));
+        // An installation moved as a whole (another prefix) keeps its data
+        // folder beside its bin folder.
+        out << program.filePath(QStringLiteral("../share/kalix/kalixres.rcc"));
+    }
     out << QDir(QStringLiteral(KALIX_DATA_DIR)).filePath(QStringLiteral("kalixres.rcc"));
     return out;
 }

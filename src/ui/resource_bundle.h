@@ -10,7 +10,8 @@
 namespace kalix::ui {
 
 // Places searched for kalixres.rcc, in order: the folder of the executable
-// (when a QCoreApplication exists), then the installed data folder.
+// and the data folder beside it (when a QCoreApplication exists), then the
+// installed data folder.
 QStringList resourceBundleCandidates();
 
 // Registers the bundle at `path` and reads its string table, replacing a

@@ -29,8 +29,15 @@ public:
     void minimise() override {}
     void endDialog() override { ++ended; }
     media::WallRect windowRect() const override { return window; }
+    void wallFullScreenChanged() override { ++full_screen_changes; }
+    bool openBrowser(const std::string& url) override {
+        browsed.push_back(url);
+        return browser_works;
+    }
 
-    int repaints = 0, connect_dialogs = 0, ended = 0;
+    int repaints = 0, connect_dialogs = 0, ended = 0, full_screen_changes = 0;
+    std::vector<std::string> browsed;
+    bool browser_works = true;
     std::vector<NoticeBox> notices;
     std::vector<std::string> boxes;
     media::WallRect window{0, 0, 928, 712};
@@ -90,11 +97,13 @@ struct Rig {
     }
 
     // Connects and logs in; the recorder sends every channel live.
-    void login(std::uint8_t account = 0) {
+    void login(std::uint8_t account = 0, std::uint8_t product_major = 1) {
         controller->start();
         controller->connectTo({"127.0.0.1", 2000, "admin", "", ""});
         auto answer = session::testing::helloAnswer(11, 16);
+        answer[3] = product_major;
         answer[7] = account;
+        for (std::size_t i = 0; i < 8; ++i) answer[18 + i] = static_cast<std::uint8_t>(0xA0 + i);  // session key
         peer->send(Code::HELLO48_ACK, answer);
         ASSERT_TRUE(peer->readUntil(Code::LIVE_REQ));
         peer->send(Code::LIVE_CHANNEL_INFO, session::testing::word(0xFFFF));
@@ -310,6 +319,67 @@ TEST(ClientController, FullScreenGoesToTheMonitorUnderTheWindowCentre) {
     rig.controller->press(ControlId::Full);
     ASSERT_TRUE(rig.wall.fullScreen());
     EXPECT_EQ(rig.wall.placement(), right);
+    EXPECT_EQ(rig.view.full_screen_changes, 1);
+    rig.controller->press(ControlId::Full);  // already full screen: ignored
+    EXPECT_EQ(rig.view.full_screen_changes, 1);
+
+    rig.controller->leaveFullScreen();
+    EXPECT_FALSE(rig.wall.fullScreen());
+    EXPECT_EQ(rig.wall.placement(), (media::WallRect{54, 67, 874, 661}));
+    EXPECT_EQ(rig.view.full_screen_changes, 2);
+    rig.controller->leaveFullScreen();
+    EXPECT_EQ(rig.view.full_screen_changes, 2);
+}
+
+// A double click on the wall changes the view without a button: the split
+// buttons, the channel buttons and the recorder follow.
+TEST(ClientController, DoubleClickSingleViewUpdatesButtonsAndTheRecorder) {
+    Rig rig;
+    rig.login();
+    const auto pane = rig.wall.paneAt(300, 200);
+    ASSERT_TRUE(pane);
+    ASSERT_EQ(rig.wall.doubleClick(pane), media::DoubleClickResult::SingleView);
+    rig.controller->wallViewChanged();
+    const std::uint16_t shown = rig.wall.visibleChannels();
+    ASSERT_EQ(std::popcount(shown), 1);
+    EXPECT_TRUE(rig.pressed(splitButton(0)));
+    EXPECT_FALSE(rig.pressed(splitButton(8)));
+    EXPECT_TRUE(rig.pressed(channelButton(std::countr_zero(shown))));
+    const auto request = rig.peer->readUntil(Code::LIVE_REQ);
+    ASSERT_TRUE(request);
+    EXPECT_EQ(maskOf(*request), shown);
+
+    ASSERT_EQ(rig.wall.doubleClick(pane), media::DoubleClickResult::Restored);
+    rig.controller->wallViewChanged();
+    EXPECT_TRUE(rig.pressed(splitButton(8)));
+    for (int k = 0; k < kChannelButtons; ++k) EXPECT_FALSE(rig.pressed(channelButton(k))) << k;
+}
+
+TEST(ClientController, RSetupOpensTheRecordersPagesForTheFirstAccountOfOldRecorders) {
+    Rig rig;
+    rig.login(0, 0);
+    rig.controller->press(ControlId::RSetup);
+    ASSERT_EQ(rig.view.browsed.size(), 1u);
+    EXPECT_EQ(rig.view.browsed[0], "http://127.0.0.1:8080/webdb/webdb.cgi?key=a0a1a2a3a4a5a6a7");
+    rig.view.browser_works = false;
+    rig.controller->press(ControlId::RSetup);
+    ASSERT_EQ(rig.view.boxes.size(), 1u);
+    EXPECT_EQ(rig.view.boxes[0], "Remote Setup Error!!!");
+}
+
+TEST(ClientController, RSetupIsRefusedWithoutTheRightAndIdleWithoutASession) {
+    Rig idle;
+    idle.controller->start();
+    idle.controller->press(ControlId::RSetup);
+    EXPECT_TRUE(idle.view.browsed.empty());
+    EXPECT_TRUE(idle.view.notices.empty());
+
+    Rig rig;
+    rig.login(1, 0);  // not the first account
+    rig.controller->press(ControlId::RSetup);
+    EXPECT_TRUE(rig.view.browsed.empty());
+    ASSERT_EQ(rig.view.notices.size(), 1u);
+    EXPECT_EQ(rig.view.notices[0].notice.kind, kNoticeRefused);
 }
 
 TEST(ClientController, OneNoticeAtATimeAndKindTwoDisconnectsFirst) {

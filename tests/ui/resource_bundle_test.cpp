@@ -120,9 +120,10 @@ TEST_F(ResourceBundle, FoundBesideTheExecutableFirst) {
     char* argv[] = {name, nullptr};
     QCoreApplication app(argc, argv);
     const QStringList candidates = resourceBundleCandidates();
-    ASSERT_EQ(candidates.size(), 2);
+    ASSERT_EQ(candidates.size(), 3);
     const QString beside = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("kalixres.rcc"));
     EXPECT_EQ(candidates.first(), beside);
+    EXPECT_TRUE(candidates[1].endsWith(QStringLiteral("/../share/kalix/kalixres.rcc")));
 
     QFile::remove(beside);
     ASSERT_TRUE(QFile::copy(kBundle, beside));
