@@ -278,6 +278,14 @@ void MainWindow::start() {
     // Centred on the screen it opened on.
     if (const QScreen* screen = this->screen(); screen != nullptr)
         move(screen->availableGeometry().center() - QPoint(width() / 2, height() / 2));
+    // Start-up posts itself a note that it is done (CD mode opens the local
+    // search on it); it arrives after the connect dialog's turn.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (controller_) controller_->handle(session::WindowPost{.message = session::WindowMessage::StartUpDone});
+        },
+        Qt::QueuedConnection);
     controller_->start();
 }
 
