@@ -90,7 +90,7 @@ void ClientController::start() {
     wall_.selectLayout(kSixteenPaneLayout);
     setPressed(splitButton(kSplitButtons - 1), true);
     audio_choice_.select(-1);
-    writeLog(1);
+    writeLog(session::LogCategory::Program, 1);
     view_.buttonsChanged();
     pressConnect();
 }
@@ -322,6 +322,46 @@ void ClientController::pressAudio() {
 bool ClientController::liveOn() const { return session_ && session_->liveOn(); }
 bool ClientController::loggedIn() const { return session_ && session_->loggedIn(); }
 
+// ---------------------------------------------------------------- save jobs
+
+std::vector<std::unique_ptr<SaveJob>> ClientController::startSaveJobs(std::vector<std::unique_ptr<SaveJob>> jobs) {
+    std::vector<std::unique_ptr<SaveJob>> refused;
+    bool started = false;
+    for (auto& job : jobs) {
+        const auto free = std::ranges::find_if(save_jobs_, [](const auto& slot) { return slot == nullptr; });
+        if (free == save_jobs_.end() || !job) {
+            if (job) refused.push_back(std::move(job));
+            continue;
+        }
+        *free = std::move(job);
+        started = true;
+    }
+    if (started) {
+        setEnabled(ControlId::Save, false);
+        writeLog(session::LogCategory::Local, 2);
+        view_.startSaveJobTimer();
+        view_.buttonsChanged();
+    }
+    return refused;
+}
+
+void ClientController::saveJobTick() {
+    for (auto& job : save_jobs_) {
+        if (job && job->finished()) {
+            job->stop();
+            job.reset();
+        }
+    }
+    if (runningSaveJobs() != 0) return;
+    view_.stopSaveJobTimer();
+    setEnabled(ControlId::Save, true);
+    view_.buttonsChanged();
+}
+
+std::size_t ClientController::runningSaveJobs() const {
+    return static_cast<std::size_t>(std::ranges::count_if(save_jobs_, [](const auto& job) { return job != nullptr; }));
+}
+
 // ---------------------------------------------------------------- events
 
 void ClientController::handle(const session::Event& event) {
@@ -415,15 +455,15 @@ void ClientController::shutdown() {
     if (wall_.leaveFullScreen()) view_.wallFullScreenChanged();
     pause_(kShutdownStepPause);
     if (started_) {
-        writeLog(2);
+        writeLog(session::LogCategory::Program, 2);
         if (saved_volume_ >= 0) mixer_.setVolume(static_cast<std::uint32_t>(saved_volume_));
         mixer_.setMuted(saved_mute_);
     }
 }
 
-void ClientController::writeLog(std::uint32_t action) {
+void ClientController::writeLog(session::LogCategory category, std::uint32_t action) {
     // On a read-only medium the program keeps no operation log.
-    if (log_ && !cdMode()) log_->write(session::LogCategory::Program, action, {}, {});
+    if (log_ && !cdMode()) log_->write(category, action, {}, {});
 }
 
 // ---------------------------------------------------------------- button model

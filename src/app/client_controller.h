@@ -82,6 +82,17 @@ constexpr ControlId channelButton(int k) { return static_cast<ControlId>(300 + k
 constexpr ControlId splitButton(int i) { return static_cast<ControlId>(320 + i); }
 constexpr ControlId playbackButton(int i) { return static_cast<ControlId>(340 + i); }
 
+inline constexpr std::size_t kSaveJobSlots = 16;
+inline constexpr std::chrono::milliseconds kSaveJobPoll{1000};
+
+// A running picture-save job (one pane's picture being written to a file).
+class SaveJob {
+public:
+    virtual ~SaveJob() = default;
+    virtual bool finished() const = 0;
+    virtual void stop() = 0;  // called once it has finished, before it goes
+};
+
 struct ButtonState {
     bool enabled = true;
     bool pressed = false;  // the pressed face (Sound: the muted face)
@@ -127,6 +138,9 @@ public:
     virtual void wallFullScreenChanged() {}
     // Opens an address in the desktop's web browser; false when it cannot.
     virtual bool openBrowser(const std::string& url) = 0;
+    // The save-job timer: saveJobTick() every kSaveJobPoll while it runs.
+    virtual void startSaveJobTimer() {}
+    virtual void stopSaveJobTimer() {}
 };
 
 struct ControllerDeps {
@@ -171,6 +185,16 @@ public:
     void wallViewChanged();
     // Leaves full screen (the full-screen bar, right button, Enter, Esc).
     void leaveFullScreen();
+
+    // Save: the picture saver hands over the jobs it started, filling free
+    // slots (the Save button is disabled and the poll timer started); jobs
+    // beyond the free slots are refused and returned. Each tick stops and
+    // deletes the finished jobs; once every slot is free the timer stops and
+    // Save is enabled again. The picture saver itself comes with the
+    // still-image export work.
+    std::vector<std::unique_ptr<SaveJob>> startSaveJobs(std::vector<std::unique_ptr<SaveJob>> jobs);
+    void saveJobTick();
+    std::size_t runningSaveJobs() const;
 
     // An event from the session, on the UI thread.
     void handle(const session::Event& event);
@@ -223,7 +247,7 @@ private:
     void set(ControlId control, ButtonState state);
     void setPressed(ControlId control, bool pressed);
     void setEnabled(ControlId control, bool enabled);
-    void writeLog(std::uint32_t action);
+    void writeLog(session::LogCategory category, std::uint32_t action);
 
     media::VideoWall& wall_;
     ClientView& view_;
@@ -242,6 +266,7 @@ private:
     std::array<ButtonState, 122> buttons_{};  // controls 300-421, by number - 300
     std::vector<media::WallRect> monitors_;
     std::optional<NoticeBox> notice_;
+    std::array<std::unique_ptr<SaveJob>, kSaveJobSlots> save_jobs_;
     std::optional<std::chrono::steady_clock::time_point> last_talk_request_;
     std::int32_t saved_volume_ = -1;
     bool saved_mute_ = false;

@@ -205,6 +205,8 @@ MainWindow::MainWindow(MainWindowSetup setup, QWidget* parent)
     controller_ = std::make_unique<app::ClientController>(std::move(deps));
 
     createControls();
+    save_job_timer_.setInterval(app::kSaveJobPoll);
+    connect(&save_job_timer_, &QTimer::timeout, this, [this] { controller_->saveJobTick(); });
     std::vector<media::WallRect> monitors;
     for (const QScreen* screen : QGuiApplication::screens()) monitors.push_back(toWallRect(screen->geometry()));
     controller_->setMonitors(monitors);
@@ -418,6 +420,9 @@ void MainWindow::showMessageBox(const std::string& message) {
 }
 
 void MainWindow::minimise() { showMinimized(); }
+
+void MainWindow::startSaveJobTimer() { save_job_timer_.start(); }
+void MainWindow::stopSaveJobTimer() { save_job_timer_.stop(); }
 
 bool MainWindow::openBrowser(const std::string& url) {
     return QDesktopServices::openUrl(QUrl(QString::fromStdString(url)));

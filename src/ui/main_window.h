@@ -10,6 +10,7 @@
 #include <QPixmap>
 #include <QPoint>
 #include <QPointer>
+#include <QTimer>
 #include <QWidget>
 
 #include <filesystem>
@@ -111,6 +112,8 @@ private:
     media::WallRect windowRect() const override;
     void wallFullScreenChanged() override;
     bool openBrowser(const std::string& url) override;
+    void startSaveJobTimer() override;
+    void stopSaveJobTimer() override;
 
     void createControls();
     void onEvent(const session::Event& event);
@@ -139,6 +142,7 @@ private:
     std::map<int, SkinSlider*> sliders_;
     QPointer<FullScreenBar> bar_;
     QPointer<QWidget> notice_;
+    QTimer save_job_timer_;
 
     QImage bars_[4];
     QImage wall_background_;

@@ -30,6 +30,9 @@ public:
     void endDialog() override { ++ended; }
     media::WallRect windowRect() const override { return window; }
     void wallFullScreenChanged() override { ++full_screen_changes; }
+    void startSaveJobTimer() override { save_timer = true; }
+    void stopSaveJobTimer() override { save_timer = false; }
+    bool save_timer = false;
     bool openBrowser(const std::string& url) override {
         browsed.push_back(url);
         return browser_works;
@@ -353,6 +356,48 @@ TEST(ClientController, DoubleClickSingleViewUpdatesButtonsAndTheRecorder) {
     rig.controller->wallViewChanged();
     EXPECT_TRUE(rig.pressed(splitButton(8)));
     for (int k = 0; k < kChannelButtons; ++k) EXPECT_FALSE(rig.pressed(channelButton(k))) << k;
+}
+
+class FakeSaveJob final : public SaveJob {
+public:
+    explicit FakeSaveJob(int& stops) : stops_(stops) {}
+    bool finished() const override { return done; }
+    void stop() override { ++stops_; }
+    bool done = false;
+
+private:
+    int& stops_;
+};
+
+TEST(ClientController, SaveJobsFillSixteenSlotsAndTheTimerEndsWithTheLast) {
+    Rig rig;
+    rig.controller->start();
+    int stops = 0;
+    std::vector<FakeSaveJob*> jobs;
+    std::vector<std::unique_ptr<SaveJob>> batch;
+    for (int i = 0; i < 18; ++i) {
+        auto job = std::make_unique<FakeSaveJob>(stops);
+        jobs.push_back(job.get());
+        batch.push_back(std::move(job));
+    }
+    const auto refused = rig.controller->startSaveJobs(std::move(batch));
+    EXPECT_EQ(refused.size(), 2u);  // the slots are full
+    EXPECT_EQ(rig.controller->runningSaveJobs(), 16u);
+    EXPECT_TRUE(rig.view.save_timer);
+    EXPECT_FALSE(rig.enabled(ControlId::Save));
+    EXPECT_EQ(rig.log.entries().back().category, session::LogCategory::Local);
+    EXPECT_EQ(rig.log.entries().back().action, 2u);
+
+    for (int i = 0; i < 15; ++i) jobs[static_cast<std::size_t>(i)]->done = true;
+    rig.controller->saveJobTick();
+    EXPECT_EQ(stops, 15);
+    EXPECT_EQ(rig.controller->runningSaveJobs(), 1u);
+    EXPECT_TRUE(rig.view.save_timer);
+    jobs[15]->done = true;
+    rig.controller->saveJobTick();
+    EXPECT_EQ(rig.controller->runningSaveJobs(), 0u);
+    EXPECT_FALSE(rig.view.save_timer);
+    EXPECT_TRUE(rig.enabled(ControlId::Save));
 }
 
 TEST(ClientController, RSetupOpensTheRecordersPagesForTheFirstAccountOfOldRecorders) {
