@@ -39,7 +39,6 @@ constexpr ControlId kLaterWork[] = {
     ControlId::Pan, ControlId::Zoom,  // PTZ panel
     ControlId::RSearch,               // remote search dialog
     ControlId::LSearch,               // local search and the local player
-    ControlId::LSetup,                // local settings dialog
     ControlId::Save,                  // picture saving and its job timer
     ControlId::Load,                  // image file preview
     ControlId::FirmUp,                // firmware upgrade
@@ -110,6 +109,7 @@ void ClientController::press(ControlId control) {
         case ControlId::Full: return pressFull();
         case ControlId::Connect: return pressConnect();
         case ControlId::RSetup: return pressRSetup();
+        case ControlId::LSetup: return pressLSetup();
         case ControlId::Quit: return view_.endDialog();
         case ControlId::Sound: return pressSound();
         case ControlId::SelAudio: return pressSelAudio();
@@ -243,6 +243,9 @@ void ClientController::pressRSetup() {
             return;
     }
 }
+
+// Refused while an archive download runs, once downloads exist.
+void ClientController::pressLSetup() { view_.openLocalSetup(); }
 
 void ClientController::connectTo(const ConnectRequest& request) {
     if (cdMode() || session_ || !make_session_) return;

@@ -129,6 +129,7 @@ public:
     virtual void buttonsChanged() = 0;  // re-read buttonState() of every control
     virtual void repaintWall() = 0;
     virtual void openConnectDialog() = 0;  // modal; OK calls connectTo()
+    virtual void openLocalSetup() = 0;     // modal; OK applies the settings
     virtual void showNotice(const NoticeBox& box) = 0;  // closing it calls noticeClosed()
     virtual void showMessageBox(const std::string& text) = 0;
     virtual void minimise() = 0;
@@ -224,6 +225,7 @@ private:
     void pressPlayback(int index);
     void pressConnect();
     void pressRSetup();
+    void pressLSetup();
     void pressFull();
     void pressSound();
     void pressSelAudio();

@@ -172,14 +172,10 @@ MainWindow::MainWindow(MainWindowSetup setup, QWidget* parent)
     // The decoders deliver what the draw path asks for: planar pictures for
     // the OpenGL surface, RGB otherwise.
     wall_.setYuvAvailable(VideoWallWidget::openGlUsable());
-    const bool rgb = setup_.draw_path == DrawPathChoice::Rgb || settings_.draw_mode == app::DrawMode::Rgb;
-    wall_.setDrawPath(rgb ? media::DrawPath::Rgb : media::DrawPath::Yuv);
     wall_.place(kWallRect, 1, media::kWallBackgroundColour);
-
     wall_widget_ = new VideoWallWidget(wall_, this);
     wall_widget_->setGeometry(toQRect(kWallRect));
-    wall_widget_->setYuvSurface(wall_.drawPath() == media::DrawPath::Yuv);
-    protocol::trace("[wall] draw path: %s\n", wall_widget_->yuvSurface() ? "YUV (OpenGL)" : "RGB");
+    applyDrawMode();
     wall_widget_->setCaptionFont(kCaptionFontSize, kCaptionFontWeight, QString::fromLatin1(kCaptionFontFace));
     wall_widget_->setLogoPicture(loadClientPicture(QStringLiteral("ComMark.bmp")));
     wall_widget_->setVideoLossPicture(loadClientPicture(QStringLiteral("VdoLoss.bmp")));
@@ -353,6 +349,12 @@ void MainWindow::openConnectDialog() {
     acceptConnect(request);
 }
 
+void MainWindow::openLocalSetup() {
+    // The local setup dialog arrives with the settings dialogs; until then
+    // the button only tells where the settings are kept.
+    showMessageBox("Local settings are kept in the settings store; the storage folder is " + settings_.location);
+}
+
 // The connect dialog's OK with these values in its fields: the address and
 // port stored in the settings, the recorder recorded in the history, the
 // host name resolved, and the session started.
@@ -441,6 +443,26 @@ void MainWindow::wallFullScreenChanged() {
         enterFullScreen();
     else
         leaveFullScreen();
+}
+
+// ---------------------------------------------------------------- settings
+
+// The drawing path follows the draw mode (the RGB path when asked for on
+// the command line). Running decoders see the new path at their next
+// picture run and deliver in the new format; until then the widget draws
+// what the buffers hold.
+void MainWindow::applyDrawMode() {
+    const bool rgb = setup_.draw_path == DrawPathChoice::Rgb || settings_.draw_mode == app::DrawMode::Rgb;
+    wall_.setDrawPath(rgb ? media::DrawPath::Rgb : media::DrawPath::Yuv);
+    wall_widget_->setYuvSurface(wall_.drawPath() == media::DrawPath::Yuv);
+    protocol::trace("[wall] draw path: %s\n", wall_widget_->yuvSurface() ? "YUV (OpenGL)" : "RGB");
+    wall_widget_->update();
+}
+
+void MainWindow::applyLocalSetup(const app::LocalSettings& edited) {
+    const app::LocalSetupOutcome outcome = app::acceptLocalSetup(settings_, edited, setup_.storage);
+    if (outcome.rebuild_wall) applyDrawMode();
+    app::finishLocalSetup(outcome, settings_, *store_, &log_);
 }
 
 // ---------------------------------------------------------------- full screen

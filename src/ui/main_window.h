@@ -83,6 +83,11 @@ public:
     QPixmap fullScreenShot();
 
     app::ClientController& controller() { return *controller_; }
+    // The local setup's OK: the edited values become the window's, the
+    // wall changes its drawing path when the draw mode changed (also in
+    // the middle of live view), and the settings are saved, the Upgrade
+    // folder made and the change logged as the outcome says.
+    void applyLocalSetup(const app::LocalSettings& edited);
     media::VideoWall& wall() { return wall_; }
     VideoWallWidget* wallWidget() const { return wall_widget_; }
     SkinButton* button(app::ControlId control) const;
@@ -105,6 +110,7 @@ private:
     void buttonsChanged() override;
     void repaintWall() override;
     void openConnectDialog() override;
+    void openLocalSetup() override;
     void showNotice(const app::NoticeBox& box) override;
     void showMessageBox(const std::string& text) override;
     void minimise() override;
@@ -120,6 +126,7 @@ private:
     void acceptConnect(const app::ConnectRequest& request);
     std::unique_ptr<session::DvrSession> makeSession(const app::ConnectRequest& request);
     media::PaintContext paintContext() const;
+    void applyDrawMode();
     void enterFullScreen();
     void leaveFullScreen();
     bool positionBarShown() const;

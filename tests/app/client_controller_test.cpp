@@ -24,6 +24,7 @@ public:
     void buttonsChanged() override {}
     void repaintWall() override { ++repaints; }
     void openConnectDialog() override { ++connect_dialogs; }
+    void openLocalSetup() override { ++setup_dialogs; }
     void showNotice(const NoticeBox& box) override { notices.push_back(box); }
     void showMessageBox(const std::string& text) override { boxes.push_back(text); }
     void minimise() override {}
@@ -38,7 +39,7 @@ public:
         return browser_works;
     }
 
-    int repaints = 0, connect_dialogs = 0, ended = 0, full_screen_changes = 0;
+    int repaints = 0, connect_dialogs = 0, setup_dialogs = 0, ended = 0, full_screen_changes = 0;
     std::vector<std::string> browsed;
     bool browser_works = true;
     std::vector<NoticeBox> notices;
@@ -164,6 +165,9 @@ TEST(ClientController, CdModeNeitherConnectsNorLogs) {
     rig.controller->connectTo({"127.0.0.1", 2000, "admin", "", ""});
     EXPECT_EQ(rig.view.connect_dialogs, 0);
     EXPECT_TRUE(rig.requests.empty());
+    // The local setup still opens (it hides the location there).
+    rig.controller->press(ControlId::LSetup);
+    EXPECT_EQ(rig.view.setup_dialogs, 1);
     rig.controller->shutdown();
     EXPECT_TRUE(rig.log.entries().empty());
 }
