@@ -144,6 +144,12 @@ void ClientController::pressChannel(int k) {
 void ClientController::pressSplit(int index) {
     if (!wall_.selectLayout(kSplitLayouts[static_cast<std::size_t>(index)])) return;
     for (int i = 0; i < kSplitButtons; ++i) setPressed(splitButton(i), i == index);
+    followLayout();
+}
+
+// After the layout changed: the channel buttons, the recorder's channels and
+// the audio channel follow it.
+void ClientController::followLayout() {
     highlightShownChannel();
     resendVisibleMask();
     audio_choice_.check(availableChannels(), true);
@@ -197,11 +203,7 @@ void ClientController::wallViewChanged() {
     const auto split = std::ranges::find(kSplitLayouts, wall_.layout());
     for (int i = 0; i < kSplitButtons; ++i)
         setPressed(splitButton(i), split != kSplitLayouts.end() && i == split - kSplitLayouts.begin());
-    highlightShownChannel();
-    resendVisibleMask();
-    audio_choice_.check(availableChannels(), true);
-    afterViewChange();
-    view_.buttonsChanged();
+    followLayout();
 }
 
 void ClientController::leaveFullScreen() {

@@ -238,6 +238,7 @@ private:
 
     void resendVisibleMask();
     void afterViewChange();
+    void followLayout();
     void highlightShownChannel();
     std::uint32_t availableChannels() const;
     bool liveOn() const;
