@@ -1,7 +1,7 @@
 // kalix: the desktop client.
 //
 //   kalix [--demo] [--rgb] [--quit-after SECONDS] [--screenshot FILE.png]
-//         [--full-screen-shot FILE.png] [--layout N] [--full-screen] [--notice KIND]
+//         [--full-screen-shot FILE.png] [--layout N] [--full-screen] [--notice KIND] [--debug]
 //
 // --demo starts a simulated recorder inside the program and connects to it
 // through the connect dialog's path; --quit-after ends the program in order
@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "app/client_profile.h"
+#include "app/debug_console.h"
 #include "app/storage_medium.h"
 #include "ui/demo_recorder.h"
 #include "ui/main_window.h"
@@ -85,8 +86,12 @@ int main(int argc, char** argv) {
     const QCommandLineOption notice(QStringLiteral("notice"),
                                     QStringLiteral("Show the operator notice of KIND (0x13: version) once connected."),
                                     QStringLiteral("KIND"));
-    for (const auto* o : {&demo, &rgb, &quit_after, &screenshot, &full_shot, &layout, &full, &notice}) parser.addOption(*o);
+    const QCommandLineOption debug(QStringLiteral("debug"),
+                                   QStringLiteral("Print the debug console's lines on standard error (as KALIX_DEBUG=1)."));
+    for (const auto* o : {&demo, &rgb, &quit_after, &screenshot, &full_shot, &layout, &full, &notice, &debug})
+        parser.addOption(*o);
     parser.process(app);
+    if (parser.isSet(debug)) kalix::app::enableDebugConsole(true);
 
     double quit_seconds = 0;
     if (parser.isSet(quit_after)) {
@@ -116,7 +121,12 @@ int main(int argc, char** argv) {
     setup.version = programVersion();
     // The settings' draw mode decides unless the RGB path is asked for.
     setup.draw_path = parser.isSet(rgb) ? kalix::ui::DrawPathChoice::Rgb : kalix::ui::DrawPathChoice::YuvWhereAvailable;
-    if (!kalix::ui::loadResourceBundle()) std::fprintf(stderr, "kalix: kalixres.rcc not found; no skin and no texts\n");
+    // The decoders are FFmpeg's, linked into the program: always present.
+    kalix::app::consolePrint("H.264 decoder: FFmpeg (linked)\n");
+    if (!kalix::ui::loadResourceBundle()) {
+        kalix::app::consolePrint("kalixres.rcc not found.\n");
+        std::fprintf(stderr, "kalix: kalixres.rcc not found; no skin and no texts\n");
+    }
 
     // Declared before the window: the window's session closes first, then
     // the recorder stops.
