@@ -6,6 +6,8 @@
 #include <QToolTip>
 
 #include "ui/resource_bundle.h"
+#include "ui/skin_catalogue.h"
+#include "ui/skin_style.h"
 
 namespace kalix::ui {
 
@@ -20,6 +22,8 @@ void SkinButton::setFaces(int first_face) {
     normal_ = first_face > 0 ? skinPicture(first_face) : QImage();
     pressed_ = first_face > 0 ? skinPicture(first_face + 1) : QImage();
     disabled_ = first_face > 0 ? skinPicture(first_face + 2) : QImage();
+    const SkinPicture* entry = first_face > 0 ? findSkinPicture(first_face) : nullptr;
+    caption_over_face_ = entry != nullptr && entry->label.empty();
     update();
 }
 
@@ -59,6 +63,14 @@ void SkinButton::paintEvent(QPaintEvent*) {
     if (!picture->isNull()) {
         painter.setRenderHint(QPainter::SmoothPixmapTransform, picture->size() != size());
         painter.drawImage(rect(), *picture);
+        if (caption_over_face_ && !text().isEmpty()) {
+            // The face's own label would sit here; pressed faces move it by a pixel.
+            const int shift = face == Face::Pressed || face == Face::ShownPressed ? 1 : 0;
+            painter.setFont(skinFont(SkinFont::Bold));
+            painter.setPen(QColor(face == Face::Disabled ? skin_colour::kInkDisabled : skin_colour::kInk));
+            painter.drawText(rect().translated(shift, shift), Qt::AlignCenter | Qt::TextSingleLine,
+                             painter.fontMetrics().elidedText(text(), Qt::ElideRight, width() - 6));
+        }
         return;
     }
     // No skin: a plain face that still tells the states apart.

@@ -6,6 +6,10 @@
 // Without the skin the button draws a plain face with its caption, so the
 // program stays usable without the resource bundle.
 //
+// Most faces carry their own caption in the picture. The blank faces (the
+// generic wide and small dialog buttons) get the button's caption drawn
+// over them in the skin's bold font.
+//
 // The tooltip is looked up in the string table when it is about to show.
 
 #include <QAbstractButton>
@@ -43,6 +47,8 @@ public:
     enum class Face { Normal, Pressed, ShownPressed, Disabled };
     Face currentFace() const;
     bool hasSkin() const { return !normal_.isNull(); }
+    // Whether a paint with the skin writes the caption over the face.
+    bool captionOverFace() const { return caption_over_face_; }
 
     QSize sizeHint() const override;
 
@@ -54,6 +60,7 @@ private:
     const int control_;
     int tooltip_id_ = 0;
     bool shown_pressed_ = false;
+    bool caption_over_face_ = false;
     QImage normal_;
     QImage pressed_;
     QImage disabled_;
