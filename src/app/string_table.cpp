@@ -130,9 +130,9 @@ constexpr StringEntry kTable[] = {
 
     // Local settings: folder browser title, date formats, audio buffers.
     {5380, "Choose the folder for saved files"},
-    {5381, "YYYY/MM/DD"},
-    {5382, "MM/DD/YYYY"},
-    {5383, "DD/MM/YYYY"},
+    {5381, "YYYY-MM-DD"},
+    {5382, "MM-DD-YYYY"},
+    {5383, "DD-MM-YYYY"},
     {5392, "Live audio"},
     {5393, "Remote playback audio"},
     {5394, "Local playback audio"},
@@ -142,6 +142,20 @@ constexpr StringEntry kTable[] = {
 
     // Information pages, dialog buttons and page titles.
     {5497, "Recorder address"},
+
+    // Connect dialog and address book.
+    {5500, "Connect to a recorder"},
+    {5501, "User name"},
+    {5502, "Password"},
+    {5503, "Default port"},
+    {5504, "Other port"},
+    {5505, "Address book"},
+    {5506, "Delete"},
+    {5507, "Edit"},
+    {5508, "Save"},
+    {5509, "Last connection"},
+    {5510, "Choose the recorder to connect to"},
+
     {5522, "Event Log"},
     {5540, "Port"},
     {5541, "OK"},
@@ -152,16 +166,33 @@ constexpr StringEntry kTable[] = {
     {5585, "Archive"},
     {5604, "Print"},
 
-    // Local settings: opacity slots.
-    {5640, "Main window"},
-    {5641, "Full-screen bar"},
-    {5642, "Remote search"},
-    {5643, "Local search"},
+    // Local settings: opacity slots, by the window family of each slot.
+    {5640, "Connect dialog"},
+    {5641, "Remote search"},
+    {5642, "Spare 3"},
+    {5643, "Local search and playback"},
     {5644, "Local setup"},
-    {5645, "Logs and information"},
-    {5646, "PTZ panel"},
-    {5647, "Firmware upgrade"},
+    {5645, "PTZ panels and event bar"},
+    {5646, "Firmware upgrade"},
+    {5647, "Spare 8"},
     {5648, "Notices"},
+
+    // Local setup dialog: title, pages, linked-row buttons, global rows.
+    {5650, "Local settings"},
+    {5651, "Global"},
+    {5652, "Opacity"},
+    {5653, "Audio buffer"},
+    {5654, "Deinterlace"},
+    {5655, "Check all"},
+    {5656, "Clear all"},
+    {5657, "Drawing"},
+    {5658, "Date format"},
+    {5659, "Picture format"},
+    {5660, "Storage folder"},
+    {5661, "Clock"},
+    {5662, "Watermark check"},
+    {5663, "Close"},
+    {5664, "Channel"},
 
     // Recorder log: operation names.
     {5680, "Network settings"},
@@ -230,9 +261,9 @@ constexpr StringEntry kTable[] = {
     // Video wall: watermark warning.
     {6062, "Watermark check failed"},
 
-    // Local settings: hour system.
-    {6073, "24-hour clock"},
-    {6074, "12-hour clock"},
+    // Local settings: hour system, by value (0: 12-hour, 1: 24-hour).
+    {6073, "12-hour clock"},
+    {6074, "24-hour clock"},
 
     // Channel recording states and backup filter tooltips.
     {6140, "Recording"},

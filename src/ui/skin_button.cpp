@@ -22,8 +22,8 @@ void SkinButton::setFaces(int first_face) {
     normal_ = first_face > 0 ? skinPicture(first_face) : QImage();
     pressed_ = first_face > 0 ? skinPicture(first_face + 1) : QImage();
     disabled_ = first_face > 0 ? skinPicture(first_face + 2) : QImage();
-    const SkinPicture* entry = findSkinPicture(first_face);
-    write_caption_ = entry != nullptr && entry->label.empty();
+    const SkinPicture* entry = first_face > 0 ? findSkinPicture(first_face) : nullptr;
+    caption_over_face_ = entry != nullptr && entry->label.empty();
     update();
 }
 
@@ -63,11 +63,13 @@ void SkinButton::paintEvent(QPaintEvent*) {
     if (!picture->isNull()) {
         painter.setRenderHint(QPainter::SmoothPixmapTransform, picture->size() != size());
         painter.drawImage(rect(), *picture);
-        if (write_caption_) {
+        if (caption_over_face_ && !text().isEmpty()) {
+            // The face's own label would sit here; pressed faces move it by a pixel.
+            const int shift = face == Face::Pressed || face == Face::ShownPressed ? 1 : 0;
             painter.setFont(skinFont(SkinFont::Bold));
             painter.setPen(QColor(face == Face::Disabled ? skin_colour::kInkDisabled : skin_colour::kInk));
-            const int shift = face == Face::Pressed || face == Face::ShownPressed ? 1 : 0;
-            painter.drawText(rect().translated(shift, shift), Qt::AlignCenter, text());
+            painter.drawText(rect().translated(shift, shift), Qt::AlignCenter | Qt::TextSingleLine,
+                             painter.fontMetrics().elidedText(text(), Qt::ElideRight, width() - 6));
         }
         return;
     }

@@ -3,10 +3,12 @@
 // disabled, at consecutive numbers) drawn scaled to the button. Besides the
 // mouse's own pressed state the program can show a button pressed (the
 // current channel, the chosen split, a frozen picture, a muted speaker).
-// Faces that carry no label of their own (the skin's plain small and wide
-// buttons) get the caption written over them. Without the skin the button
-// draws a plain face with its caption, so the program stays usable without
-// the resource bundle.
+// Without the skin the button draws a plain face with its caption, so the
+// program stays usable without the resource bundle.
+//
+// Most faces carry their own caption in the picture. The blank faces (the
+// generic wide and small dialog buttons) get the button's caption drawn
+// over them in the skin's bold font.
 //
 // The tooltip is looked up in the string table when it is about to show.
 
@@ -45,7 +47,8 @@ public:
     enum class Face { Normal, Pressed, ShownPressed, Disabled };
     Face currentFace() const;
     bool hasSkin() const { return !normal_.isNull(); }
-    bool writesCaption() const { return write_caption_; }
+    // Whether a paint with the skin writes the caption over the face.
+    bool captionOverFace() const { return caption_over_face_; }
 
     QSize sizeHint() const override;
 
@@ -57,7 +60,7 @@ private:
     const int control_;
     int tooltip_id_ = 0;
     bool shown_pressed_ = false;
-    bool write_caption_ = false;  // the faces are blank
+    bool caption_over_face_ = false;
     QImage normal_;
     QImage pressed_;
     QImage disabled_;

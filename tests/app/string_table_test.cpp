@@ -44,6 +44,8 @@ TEST(StringTable, EveryNumberTheProgramUsesHasAText) {
     range(5380, 5383);  // folder browser, date formats
     range(5392, 5394);  // audio buffers
     range(5640, 5648);  // opacity slots
+    range(5500, 5510);  // connect dialog, address book
+    range(5650, 5664);  // local setup dialog
     range(5870, 5874);  // storage items
     for (int id : used) EXPECT_FALSE(stringText(static_cast<std::uint16_t>(id)).empty()) << id;
 }

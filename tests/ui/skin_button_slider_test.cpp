@@ -4,11 +4,15 @@
 
 #include <gtest/gtest.h>
 
+#include "skin_test_support.h"
 #include "ui/skin_button.h"
+#include "ui/skin_catalogue.h"
 #include "ui/skin_slider.h"
 
 namespace kalix::ui {
 namespace {
+
+using SkinButtonWithSkin = testing::WithSkin;
 
 TEST(SkinButton, FaceFollowsEnabledMouseAndProgramState) {
     SkinButton button(369, 0, QStringLiteral("Live"));
@@ -38,6 +42,26 @@ TEST(SkinButton, FaceFollowsEnabledMouseAndProgramState) {
     button.setEnabled(false);
     QTest::mouseClick(&button, Qt::LeftButton);
     EXPECT_EQ(clicked.count(), 1);
+}
+
+// The generic dialog faces are blank and get the caption written over
+// them; faces that carry their own label are drawn as they are.
+TEST_F(SkinButtonWithSkin, CaptionIsWrittenOverBlankFacesOnly) {
+    SkinButton blank(1, skin::kSmallButton, QStringLiteral("Cancel"));
+    SkinButton labelled(360, skin::kConnect, QStringLiteral("Connect"));
+    ASSERT_TRUE(blank.hasSkin());
+    EXPECT_TRUE(blank.captionOverFace());
+    EXPECT_FALSE(labelled.captionOverFace());
+
+    blank.setFixedSize(80, 24);
+    const QRect middle(10, 4, 60, 16);
+    const int with_caption = testing::lightPixels(blank.grab().toImage(), middle);
+    blank.setText({});
+    EXPECT_GT(with_caption, testing::lightPixels(blank.grab().toImage(), middle) + 20);
+
+    const QImage face = skinPicture(skin::kConnect).convertToFormat(QImage::Format_RGB32);
+    labelled.setFixedSize(face.size());
+    EXPECT_EQ(labelled.grab().toImage().convertToFormat(QImage::Format_RGB32), face);
 }
 
 TEST(SkinSlider, ReportsGrabMovesAndReleaseWithPositions) {
