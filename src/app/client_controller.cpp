@@ -264,6 +264,12 @@ void ClientController::disconnect() {
     if (!session_) return;
     session_->close();
     session_.reset();
+    // The wall shows nothing any more: 16 empty panes, no display mode (so
+    // the local setup may change the draw mode again).
+    wall_.resetView();
+    wall_.clearPictures();
+    wall_.setDisplayMode(media::DisplayMode::None);
+    view_.repaintWall();
     setEnabled(ControlId::Live, false);
     setPressed(ControlId::Live, false);
     setPressed(ControlId::RSearch, false);

@@ -7,8 +7,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QInputDialog>
-#include <QLineEdit>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPaintEvent>
@@ -25,7 +23,9 @@
 #include "media/sdl_sound_output.h"
 #include "media/sound_in.h"
 #include "protocol/trace.h"
+#include "ui/connect_dialog.h"
 #include "ui/full_screen_bar.h"
+#include "ui/local_setup_dialog.h"
 #include "ui/notice_dialog.h"
 #include "ui/qt_settings_store.h"
 #include "ui/resource_bundle.h"
@@ -153,8 +153,7 @@ MainWindow::MainWindow(MainWindowSetup setup, QWidget* parent)
       settings_(app::loadLocalSettings(*store_, setup_.profile, homeFolder(setup_.home))),
       history_(settings_.location),
       mixer_(speaker_mixer_),
-      log_(settings_.location, setup_.storage, setup_.utc_offset),
-      sink_(this, [this](const session::Event& event) { onEvent(event); }) {
+      log_(settings_.location, setup_.storage, setup_.utc_offset) {
     setFixedSize(kMainWindowWidth, kMainWindowHeight);
     setWindowTitle(QString::fromStdString(setup_.profile.title));
     if (setup_.open_mixer) speaker_mixer_.open();
@@ -308,7 +307,15 @@ std::unique_ptr<session::DvrSession> MainWindow::makeSession(const app::ConnectR
     options.live_video.text_width = [char_width](std::string_view s) { return static_cast<int>(s.size()) * char_width; };
     if (media::sdlSoundOutputPresent()) options.live_audio.make_output = [] { return media::makeSdlSoundOutput(); };
     options.live_audio.channels = controller_->audioChannelOwner();
-    auto session = std::make_unique<session::DvrSession>(std::move(options), sink_, &log_);
+    // Each session posts through a sink of its own: news still queued from
+    // a session closed before (its connection failure, its last notice)
+    // must not act on the next one. No session uses the old sink any more
+    // when a new one is made.
+    const std::uint64_t generation = ++session_generation_;
+    sink_ = std::make_unique<QtEventSink>(this, [this, generation](const session::Event& event) {
+        if (generation == session_generation_) onEvent(event);
+    });
+    auto session = std::make_unique<session::DvrSession>(std::move(options), *sink_, &log_);
     session->connect();
     return session;
 }
@@ -322,55 +329,30 @@ void MainWindow::onEvent(const session::Event& event) {
         controller_->press(ControlId::Audio);
 }
 
+// The connect dialog; its OK stores the address and port in the settings,
+// records the recorder in the history and resolves the host name. The demo
+// fills the same dialog and presses OK, so it leaves what a user leaves.
 void MainWindow::openConnectDialog() {
-    if (setup_.auto_connect) return acceptConnect(*setup_.auto_connect);
-    // Plain questions until the connect dialog with its address book and
-    // history takes over this action (the settings and connect dialog work).
-    bool ok = false;
-    const QString host = QInputDialog::getText(this, QStringLiteral("Connect"), QStringLiteral("Recorder address[:port]"),
-                                               QLineEdit::Normal, QStringLiteral("127.0.0.1"), &ok);
-    if (!ok || host.isEmpty()) return;
-    const QString user = QInputDialog::getText(this, QStringLiteral("Connect"), QStringLiteral("User"),
-                                               QLineEdit::Normal, QStringLiteral("admin"), &ok);
-    if (!ok) return;
-    const QString password = QInputDialog::getText(this, QStringLiteral("Connect"), QStringLiteral("Password"),
-                                                   QLineEdit::Password, QString(), &ok);
-    if (!ok) return;
-    app::ConnectRequest request;
-    const auto colon = host.lastIndexOf(QLatin1Char(':'));
-    request.address = (colon > 0 ? host.left(colon) : host).toStdString();
-    if (colon > 0) {
-        const uint port = host.mid(colon + 1).toUInt(&ok);
-        if (!ok || port == 0 || port > 65534) return showMessageBox("Bad port in " + host.toStdString());
-        request.port = static_cast<std::uint16_t>(port);
-    }
-    request.user = user.toStdString();
-    request.password = password.toStdString();
-    acceptConnect(request);
-}
-
-void MainWindow::openLocalSetup() {
-    // The local setup dialog arrives with the settings dialogs; until then
-    // the button only tells where the settings are kept.
-    showMessageBox("Local settings are kept in the settings store; the storage folder is " + settings_.location);
-}
-
-// The connect dialog's OK with these values in its fields: the address and
-// port stored in the settings, the recorder recorded in the history, the
-// host name resolved, and the session started.
-void MainWindow::acceptConnect(const app::ConnectRequest& typed) {
     history_.load();
-    app::ConnectForm form = app::openConnectForm(*store_, history_);
-    form.address = typed.address;
-    form.setDefaultPort(typed.port == session::kDefaultPort);
-    if (!form.default_port) form.port = std::to_string(typed.port);
-    form.user = typed.user;
-    form.password = typed.password;
-    form.description = typed.description;
-    const auto request = app::acceptConnectForm(form, *store_, history_, [](std::string_view name) {
-        return session::resolveRecorderAddress(name);
-    });
-    if (request) controller_->connectTo(*request);
+    ConnectDialog dialog(*store_, history_, this);
+    dialog.setOpacityByte(settings_.alpha(app::OpacitySlot::ConnectDialog));
+    dialog.setDateFormat(settings_.date_format);
+    if (setup_.auto_connect) {
+        dialog.fill(*setup_.auto_connect);
+        dialog.accept();
+    } else if (dialog.exec() != QDialog::Accepted) {
+        return;
+    }
+    if (dialog.request()) controller_->connectTo(*dialog.request());
+}
+
+// The local setup on a copy of the settings; OK applies it. The draw mode
+// can change only while the wall shows nothing.
+void MainWindow::openLocalSetup() {
+    const auto row = wall_.displayMode() == media::DisplayMode::None ? app::DrawModeRow::Enabled
+                                                                     : app::DrawModeRow::Disabled;
+    LocalSetupDialog dialog(settings_, setup_.storage, row, this);
+    if (dialog.exec() == QDialog::Accepted && dialog.outcome()) applyLocalSetup(dialog.edited());
 }
 
 media::PaintContext MainWindow::paintContext() const {
@@ -461,7 +443,13 @@ void MainWindow::applyDrawMode() {
 
 void MainWindow::applyLocalSetup(const app::LocalSettings& edited) {
     const app::LocalSetupOutcome outcome = app::acceptLocalSetup(settings_, edited, setup_.storage);
-    if (outcome.rebuild_wall) applyDrawMode();
+    if (outcome.rebuild_wall) {
+        // A new wall: 16 empty panes on the new drawing path.
+        wall_.resetView();
+        wall_.clearPictures();
+        applyDrawMode();
+        controller_->wallViewChanged();
+    }
     app::finishLocalSetup(outcome, settings_, *store_, &log_);
 }
 

@@ -123,7 +123,6 @@ private:
 
     void createControls();
     void onEvent(const session::Event& event);
-    void acceptConnect(const app::ConnectRequest& request);
     std::unique_ptr<session::DvrSession> makeSession(const app::ConnectRequest& request);
     media::PaintContext paintContext() const;
     void applyDrawMode();
@@ -139,7 +138,8 @@ private:
     app::SpeakerMixerControl mixer_;
     app::OperationLog log_;
     media::VideoWall wall_;
-    QtEventSink sink_;
+    std::unique_ptr<QtEventSink> sink_;  // the current session's
+    std::uint64_t session_generation_ = 0;
     std::unique_ptr<ScreenKeeper> screen_keeper_;
     std::unique_ptr<app::ClientController> controller_;
 

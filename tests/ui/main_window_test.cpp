@@ -112,6 +112,35 @@ TEST_F(MainWindowTest, ConnectingLeavesTheSettingsAndHistoryAConnectionLeaves) {
     EXPECT_TRUE(std::filesystem::is_directory(window_->location() / "Upgrade"));
 }
 
+// The draw mode changes while the wall shows nothing: after a disconnect
+// the local setup's OK rebuilds the wall, saves the mode and logs the change;
+// the next connection draws on the new path.
+TEST_F(MainWindowTest, DrawModeChangeAfterDisconnectRebuildsTheWall) {
+    click(ControlId::Connect);  // disconnects
+    ASSERT_EQ(window_->controller().session(), nullptr);
+    EXPECT_EQ(window_->wall().displayMode(), media::DisplayMode::None);
+    EXPECT_EQ(window_->wall().activeChannels(), 0u);
+
+    click(app::splitButton(1));
+    app::LocalSettings edited = window_->settings();
+    edited.draw_mode = app::DrawMode::Rgb;
+    window_->applyLocalSetup(edited);
+    EXPECT_EQ(window_->settings().draw_mode, app::DrawMode::Rgb);
+    EXPECT_EQ(store_->readNumber("LocalSetup/DrawMode/DrawMode"), 1u);
+    EXPECT_EQ(window_->wall().drawPath(), media::DrawPath::Rgb);
+    EXPECT_EQ(window_->wall().layout(), app::kSixteenPaneLayout);  // a new wall: 16 panes
+    EXPECT_TRUE(window_->button(app::splitButton(8))->shownPressed());
+
+    click(ControlId::Connect);  // the demo's connect dialog answers at once
+    ASSERT_NE(window_->controller().session(), nullptr);
+    ASSERT_TRUE(waitFor([&] {
+        const auto* s = window_->controller().session();
+        return s != nullptr && s->liveOn();
+    }));
+    ASSERT_TRUE(waitFor([&] { return window_->wall().activeChannels() != 0; }));
+    ASSERT_TRUE(waitFor([&] { return window_->wallWidget()->picturesPainted(0) > 0; }));
+}
+
 TEST_F(MainWindowTest, OneNoticeBoxAtATime) {
     click(ControlId::VerInfo);
     ASSERT_NE(window_->noticeWindow(), nullptr);
