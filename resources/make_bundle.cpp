@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <utility>
 #include <iostream>
 #include <string>
 
@@ -59,6 +60,13 @@ int main(int argc, char** argv) {
             qrc += "  <file>" + name + "</file>\n";
         }
         qrc += "</qresource>\n</RCC>\n";
+
+        using kalix::res::ClientPicture;
+        for (const auto& [kind, name] : {std::pair{ClientPicture::Logo, "ComMark.bmp"},
+                                         std::pair{ClientPicture::VideoLoss, "VdoLoss.bmp"}}) {
+            const auto bmp = kalix::res::encodeBmp(kalix::res::paintClientPicture(kind));
+            writeIfChanged(dir / name, std::string(bmp.begin(), bmp.end()));
+        }
         // Always rewritten: it is the build rule's output and must look newer than the tool.
         std::ofstream(dir / "kalixres.qrc", std::ios::binary | std::ios::trunc) << qrc;
     } catch (const std::exception& e) {

@@ -455,4 +455,59 @@ std::vector<std::uint8_t> encodePng(const Canvas& canvas) {
     return out;
 }
 
+// ---- client pictures ---------------------------------------------------------
+
+Canvas paintClientPicture(ClientPicture picture) {
+    const int w = kClientPictureWidth, h = kClientPictureHeight;
+    Canvas c(w, h);
+    c.verticalGradient(0, 0, w, h, kPanelTop, kPanelBottom);
+    if (picture == ClientPicture::Logo) {
+        const int cx = w / 2, cy = h / 2 - 24;
+        c.disc(cx, cy, 44, kAccent);
+        c.disc(cx, cy, 27, kPanelTop);
+        c.disc(cx, cy, 14, kInk);
+        c.centredText(0, cy + 58, w, 30, "KALIX", kShadow, 4);
+        c.centredText(-2, cy + 56, w, 30, "KALIX", kInk, 4);
+    } else {
+        c.fillRect(0, h / 2 - 30, w, 60, Rgba{96, 24, 22});
+        c.fillRect(0, h / 2 - 30, w, 2, kRed);
+        c.fillRect(0, h / 2 + 28, w, 2, kRed);
+        c.centredText(0, h / 2 - 30, w, 60, "VIDEO LOSS", kInk, 4);
+    }
+    return c;
+}
+
+std::vector<std::uint8_t> encodeBmp(const Canvas& canvas) {
+    const auto w = static_cast<std::uint32_t>(canvas.width());
+    const auto h = static_cast<std::uint32_t>(canvas.height());
+    const std::uint32_t row = (w * 3 + 3) / 4 * 4;
+    const std::uint32_t data = row * h;
+    std::vector<std::uint8_t> out(54 + data, 0);
+    const auto put32 = [&](std::size_t at, std::uint32_t v) {
+        for (int i = 0; i < 4; ++i) out[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(v >> (8 * i));
+    };
+    out[0] = 'B';
+    out[1] = 'M';
+    put32(2, 54 + data);
+    put32(10, 54);
+    put32(14, 40);
+    put32(18, w);
+    put32(22, h);
+    out[26] = 1;   // planes
+    out[28] = 24;  // bits per pixel
+    put32(34, data);
+    put32(38, 2835);  // 72 dpi
+    put32(42, 2835);
+    for (std::uint32_t y = 0; y < h; ++y) {
+        std::uint8_t* line = out.data() + 54 + static_cast<std::size_t>(h - 1 - y) * row;
+        for (std::uint32_t x = 0; x < w; ++x) {
+            const Rgba p = canvas.pixel(static_cast<int>(x), static_cast<int>(y));
+            line[3 * x] = p.b;
+            line[3 * x + 1] = p.g;
+            line[3 * x + 2] = p.r;
+        }
+    }
+    return out;
+}
+
 }  // namespace kalix::res

@@ -56,4 +56,13 @@ Canvas paintSkinPicture(const ui::SkinPicture& picture);
 // An 8-bit RGBA PNG of the canvas (deterministic: same pixels, same bytes).
 std::vector<std::uint8_t> encodePng(const Canvas& canvas);
 
+// The client's own picture files beside the bundle: the logo panes show
+// (ComMark.bmp) and the video-loss picture (VdoLoss.bmp).
+enum class ClientPicture : std::uint8_t { Logo, VideoLoss };
+inline constexpr int kClientPictureWidth = 352, kClientPictureHeight = 288;
+Canvas paintClientPicture(ClientPicture picture);
+
+// A 24-bit bottom-up BMP of the canvas (alpha dropped).
+std::vector<std::uint8_t> encodeBmp(const Canvas& canvas);
+
 }  // namespace kalix::res

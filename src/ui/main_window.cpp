@@ -120,11 +120,13 @@ std::vector<Placement> placements() {
     return out;
 }
 
-// A picture file of the client's: the working folder first, then the
-// installed data folder. A missing file gives a null image.
+// A picture file of the client's: the working folder first, then beside
+// the program, then the installed data folder. A missing file gives a null
+// image.
 QImage loadClientPicture(const QString& name) {
     const QString candidates[] = {
         QDir::current().filePath(name),
+        QDir(QCoreApplication::applicationDirPath()).filePath(name),
         QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("../share/kalix/") + name),
     };
     for (const QString& path : candidates)

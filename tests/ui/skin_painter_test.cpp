@@ -36,6 +36,26 @@ TEST(SkinPainter, PngDecodesToTheSamePixels) {
         }
 }
 
+// Odd widths need row padding; rows are stored bottom-up.
+TEST(SkinPainter, BmpDecodesToTheSamePixelsWithoutAlpha) {
+    Canvas c(7, 5, Rgba{10, 20, 30, 255});
+    c.set(0, 0, {255, 0, 0, 255});
+    c.set(6, 4, {0, 255, 0, 128});
+    const auto bmp = encodeBmp(c);
+    EXPECT_EQ(bmp.size(), 54u + 24u * 5u);  // 21 bytes a row, padded to 24
+    const QImage image = QImage::fromData(bmp.data(), static_cast<int>(bmp.size()), "BMP");
+    ASSERT_FALSE(image.isNull());
+    ASSERT_EQ(image.size(), QSize(7, 5));
+    for (int y = 0; y < 5; ++y)
+        for (int x = 0; x < 7; ++x) {
+            const Rgba want = c.pixel(x, y);
+            EXPECT_EQ(image.pixel(x, y) & 0xFFFFFFu, qRgb(want.r, want.g, want.b) & 0xFFFFFFu) << x << "," << y;
+        }
+    const Canvas logo = paintClientPicture(ClientPicture::Logo);
+    EXPECT_EQ(logo.width(), kClientPictureWidth);
+    EXPECT_EQ(logo.height(), kClientPictureHeight);
+}
+
 TEST(SkinPainter, DrawingStaysInsideTheCanvas) {
     Canvas c(4, 4, Rgba{0, 0, 0, 255});
     c.fillRect(-10, -10, 100, 100, {9, 9, 9, 255});
@@ -97,7 +117,7 @@ TEST(SkinPainter, GeneratorIsDeterministic) {
         EXPECT_EQ(a.readAll(), b.readAll()) << rel.toStdString();
         ++files;
     }
-    EXPECT_EQ(files, static_cast<int>(ui::skinCatalogue().size()) + 2);  // + strings.txt, kalixres.qrc
+    EXPECT_EQ(files, static_cast<int>(ui::skinCatalogue().size()) + 4);  // + strings.txt, kalixres.qrc, two .bmp
 
     // Packed again with the fixed file date, the bundle is the one the build made.
     QProcess rcc;
