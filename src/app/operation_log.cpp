@@ -41,6 +41,8 @@ bool writeAt(int fd, const std::uint8_t* in, std::size_t n, off_t at) {
 }
 
 void copyText(std::uint8_t* field, std::size_t width, std::string_view text) {
+    // An empty view may carry no pointer at all: nothing to copy then.
+    if (text.empty()) return;
     std::memcpy(field, text.data(), text.size() < width ? text.size() : width);
 }
 

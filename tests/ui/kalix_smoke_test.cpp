@@ -144,7 +144,7 @@ TEST(KalixSmokeTest, DemoUnderXvfbDrawsOnTheYuvPath) {
     run.setProcessEnvironment(env);
     run.start(xvfb_run, {QStringLiteral("-a"), QStringLiteral("-s"), QStringLiteral("-screen 0 1280x1024x24"),
                          QStringLiteral(KALIX_PATH), QStringLiteral("--demo"), QStringLiteral("--quit-after"),
-                         QStringLiteral("8"), QStringLiteral("--screenshot"), shot});
+                         QStringLiteral("12"), QStringLiteral("--screenshot"), shot});
     ASSERT_TRUE(run.waitForFinished(180'000));
     const QByteArray err = run.readAllStandardError();
     EXPECT_EQ(run.exitCode(), 0) << err.right(2000).toStdString();
