@@ -171,12 +171,4 @@ void AddressBookDialog::accept() {
     SkinDialog::accept();
 }
 
-void AddressBookDialog::showEvent(QShowEvent* event) {
-    if (!placed_) {  // once: a dialog the operator has dragged stays where it is
-        placed_ = true;
-        centreOn(parentWidget());
-    }
-    SkinDialog::showEvent(event);
-}
-
 }  // namespace kalix::ui

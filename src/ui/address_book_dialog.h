@@ -49,7 +49,6 @@ public:
     void accept() override;
 
 protected:
-    void showEvent(QShowEvent* event) override;
 
 private:
     void fillList();
@@ -70,7 +69,6 @@ private:
     SkinButton* edit_ = nullptr;
     SkinButton* save_ = nullptr;
     SkinButton* ok_ = nullptr;
-    bool placed_ = false;
 };
 
 }  // namespace kalix::ui

@@ -179,9 +179,8 @@ void ConnectDialog::accept() {
 }
 
 void ConnectDialog::showEvent(QShowEvent* event) {
-    if (!placed_) {  // once: a dialog the operator has dragged stays where it is
-        placed_ = true;
-        centreOn(parentWidget());
+    if (!focused_) {  // the first showing: the field to type in first
+        focused_ = true;
         if (address_->text().isEmpty())
             address_->setFocus();
         else

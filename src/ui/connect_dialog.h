@@ -83,7 +83,7 @@ private:
     SkinButton* default_on_ = nullptr;   // shown while a port of the operator's is used
     SkinButton* default_off_ = nullptr;  // shown in default-port mode
     bool default_port_ = true;
-    bool placed_ = false;
+    bool focused_ = false;
 };
 
 }  // namespace kalix::ui

@@ -465,14 +465,6 @@ void LocalSetupDialog::reject() {
     SkinDialog::reject();
 }
 
-void LocalSetupDialog::showEvent(QShowEvent* event) {
-    if (!placed_) {  // once: a dialog the operator has dragged stays where it is
-        placed_ = true;
-        centreOn(parentWidget());
-    }
-    SkinDialog::showEvent(event);
-}
-
 void LocalSetupDialog::resizeEvent(QResizeEvent* event) {
     close_->move(width() - close_->width() - 6, 5);
     SkinDialog::resizeEvent(event);

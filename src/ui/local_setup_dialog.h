@@ -71,7 +71,6 @@ public:
     void reject() override;
 
 protected:
-    void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:
@@ -115,7 +114,6 @@ private:
     SkinButton* close_ = nullptr;
     std::array<SkinButton*, kGlobalRows> global_rows_{};
     std::array<LinkedRows, 3> linked_{};
-    bool placed_ = false;
 };
 
 }  // namespace kalix::ui

@@ -103,14 +103,6 @@ void NoticeDialog::done(int result) {
     QDialog::done(result);
 }
 
-void NoticeDialog::showEvent(QShowEvent* event) {
-    if (!placed_) {  // once: a box the operator has dragged stays where it is
-        placed_ = true;
-        centreOn(parentWidget());
-    }
-    SkinDialog::showEvent(event);
-}
-
 // Enter answers with the first button, as clicking it would; Escape is
 // the dialog's own rejection.
 void NoticeDialog::keyPressEvent(QKeyEvent* event) {

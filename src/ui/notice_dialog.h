@@ -51,7 +51,6 @@ signals:
     void answered(kalix::ui::NoticeDialog::Answer answer);
 
 protected:
-    void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
@@ -60,7 +59,6 @@ private:
     QAbstractButton* accept_ = nullptr;
     QAbstractButton* reject_ = nullptr;
     bool answered_ = false;
-    bool placed_ = false;
 };
 
 }  // namespace kalix::ui

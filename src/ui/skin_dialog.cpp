@@ -3,6 +3,7 @@
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QShowEvent>
 #include <QScreen>
 
 #include "ui/resource_bundle.h"
@@ -51,6 +52,14 @@ void SkinDialog::updateMargins() {
 void SkinDialog::setOpacityByte(std::uint8_t alpha) {
     opacity_ = alpha;
     setWindowOpacity(opacityOf(alpha));
+}
+
+void SkinDialog::showEvent(QShowEvent* event) {
+    if (!placed_) {
+        placed_ = true;
+        centreOn(parentWidget());
+    }
+    QDialog::showEvent(event);
 }
 
 void SkinDialog::centreOn(const QWidget* window) {

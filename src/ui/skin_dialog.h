@@ -42,7 +42,9 @@ public:
     static qreal opacityOf(std::uint8_t alpha) { return alpha / 255.0; }
 
     // Moves the dialog so that its centre lies on the centre of `window`
-    // (of the screen it is on when `window` is null).
+    // (of the screen it is on when `window` is null). The first showing
+    // does this on the parent; later ones leave a dragged dialog where the
+    // operator put it.
     void centreOn(const QWidget* window);
 
     bool dragging() const { return drag_.has_value(); }
@@ -52,6 +54,7 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void updateMargins();
@@ -66,6 +69,7 @@ private:
     QString title_;
     std::uint8_t opacity_ = 255;
     std::optional<Drag> drag_;
+    bool placed_ = false;
 };
 
 }  // namespace kalix::ui
