@@ -43,21 +43,11 @@ bool SoundStreamState::write(std::span<const std::uint8_t> block) {
                 ++writer_laps_;
                 lead_in_ = true;
             }
-        } else if (resume_early_) {
-            // After a writer that ran ahead, the block before this one was
-            // written and never played: playback resumes there, a block
-            // ahead of the writer as at the first start. Resuming at the
-            // block just written would leave the device no margin at all
-            // until the next batch, and any lateness of that batch would
-            // starve it.
-            output_.setPlayPosition(write_pos_ - block_);
-            lead_in_ = true;
         } else {
             output_.setPlayPosition(write_pos_);
         }
         output_.play();
         restart_ = false;
-        resume_early_ = false;
     }
     write_pos_ = (write_pos_ + block_) % ring_;
     if (write_pos_ == 0) ++writer_laps_;
@@ -93,9 +83,6 @@ bool SoundStreamState::onNotice(SoundNotice notice, Clock::time_point now,
     const bool reset_now = drift != Drift::None;
     if (drift == Drift::Starved) ++underruns_;
     if (reset_now) reset();
-    // Only a writer that ran ahead leaves unplayed blocks to resume from;
-    // after an underrun the blocks behind the writer were played already.
-    resume_early_ = reset_now && drift == Drift::Ahead && mode_ == StreamMode::Normal;
     if (notice == SoundNotice::Stopped && !restart_) {
         ++player_laps_;
         output_.setPlayPosition(0);
@@ -122,8 +109,6 @@ void SoundStreamState::clear() {
     output_.zero();
     restart_ = true;
     lead_in_ = false;
-    resume_early_ = false;
-    resume_early_ = false;
     player_laps_ = 0;
     writer_laps_ = 0;
 }

@@ -8,8 +8,7 @@
 // times the write position wrapped to 0. At every block end the lap and
 // cursor rules decide whether playback has drifted too far from the writer;
 // if so the stream resets, and the next write starts playing again at the
-// block it writes (after a writer that ran ahead, at the unplayed block
-// before it, so that the device keeps a block in hand). The alternate mode (remote playback running when the
+// block it writes. The alternate mode (remote playback running when the
 // stream was made) clears the ring on every restart and resets at least
 // every 30 seconds.
 
@@ -77,7 +76,6 @@ private:
     std::uint64_t writer_laps_ = 0;
     bool restart_ = true;
     bool lead_in_ = false;  // playback (normal mode) began a block early
-    bool resume_early_ = false;  // the last reset found the writer ahead
     std::uint64_t resets_ = 0;
     std::uint64_t underruns_ = 0;
 };

@@ -137,35 +137,6 @@ TEST(SoundStreamState, WriterRunningMoreThanABlockAheadResets) {
     EXPECT_TRUE(s.state.restarting());
     EXPECT_EQ(s.state.resets(), 1u);
     EXPECT_EQ(s.state.underruns(), 0u);  // too much sound, never too little
-
-    // Playback resumes at the unplayed block before the one written next,
-    // so the device has a block in hand: with the writer then keeping pace
-    // a little late every time, nothing starves and nothing is skipped.
-    std::vector<std::uint8_t> played;
-    ASSERT_TRUE(s.state.write(blockOf(5)));
-    EXPECT_EQ(s.output.playPosition(), s.state.writePosition() - 2 * kBlock);
-    EXPECT_EQ(s.play(kBlock, &played), 0u);
-    EXPECT_EQ(played, blockOf(4));
-    for (int k = 6; k < 40; ++k) {
-        played.clear();
-        EXPECT_EQ(s.play(kBlock - kStep, &played), 0u) << k;  // the next block is late...
-        ASSERT_TRUE(s.state.write(blockOf(static_cast<std::uint8_t>(k))));
-        EXPECT_EQ(s.play(kStep, &played), 0u) << k;  // ...but arrives before the device needs it
-        EXPECT_EQ(played, blockOf(static_cast<std::uint8_t>(k - 1))) << k;
-    }
-    EXPECT_EQ(s.state.resets(), 1u);
-    EXPECT_EQ(s.state.underruns(), 0u);
-}
-
-TEST(SoundStreamState, AfterAnUnderrunPlaybackRestartsAtTheBlockWritten) {
-    SimulatedStream s;
-    s.state.write(blockOf(1));
-    s.play(3 * kBlock);  // lead-in, block 1, then past the writer
-    ASSERT_TRUE(s.state.restarting());
-    EXPECT_EQ(s.state.underruns(), 1u);
-    const std::size_t at = s.state.writePosition();
-    s.state.write(blockOf(2));
-    EXPECT_EQ(s.output.playPosition(), at);  // block 1 was played already: not again
 }
 
 TEST(SoundStreamState, RefusesBlocksOfTheWrongSizeAndDropsBlocksTheOutputRefuses) {
