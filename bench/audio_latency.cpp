@@ -87,9 +87,11 @@ int main(int argc, char** argv) {
         queue.push(block);
         due += std::chrono::milliseconds(8);
     }
+    // The counts while blocks were arriving: once they stop, the stream
+    // runs dry by design and that last underrun is not the device's.
+    const auto snapshot = player->stream().snapshot();
     std::this_thread::sleep_for(std::chrono::milliseconds(3000 + 8 * static_cast<int>(media::audioBatchBlocks(static_cast<std::uint8_t>(audio_buf)))));
     const double cpu = cpuSeconds() - cpu_start;
-    const auto snapshot = player->stream().snapshot();
     const auto resets = snapshot.resets;
     const auto underruns = snapshot.underruns;
     player->stop(media::PlayerStop::Immediate);
