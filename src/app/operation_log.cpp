@@ -52,6 +52,16 @@ OperationLog::OperationLog(std::filesystem::path location, StorageMode mode, pro
                            Clock clock)
     : location_(std::move(location)), mode_(mode), offset_(offset), clock_(std::move(clock)) {}
 
+std::filesystem::path OperationLog::filePath() const {
+    std::lock_guard lock(g_writers);
+    return location_ / "Log" / "kalix.log";
+}
+
+void OperationLog::setLocation(std::filesystem::path location) {
+    std::lock_guard lock(g_writers);
+    location_ = std::move(location);
+}
+
 void OperationLog::write(session::LogCategory category, std::uint32_t action, std::string_view short_text,
                          std::string_view text) {
     append(static_cast<std::uint32_t>(category), action, short_text, text);
@@ -72,7 +82,8 @@ bool OperationLog::append(std::uint32_t category, std::uint32_t action, std::str
     std::lock_guard lock(g_writers);
     std::error_code ec;
     std::filesystem::create_directories(location_ / "Log", ec);
-    protocol::UniqueFd fd(::open(filePath().c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644));
+    const std::filesystem::path path = location_ / "Log" / "kalix.log";
+    protocol::UniqueFd fd(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644));
     if (!fd.valid()) return false;
     int locked;
     do {

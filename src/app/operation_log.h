@@ -42,10 +42,12 @@ public:
     bool append(std::uint32_t category, std::uint32_t action, std::string_view short_text,
                 std::string_view text);
 
-    std::filesystem::path filePath() const { return location_ / "Log" / "kalix.log"; }
+    std::filesystem::path filePath() const;
+    // The Location setting changed: the next record goes to the new folder.
+    void setLocation(std::filesystem::path location);
 
 private:
-    std::filesystem::path location_;
+    std::filesystem::path location_;  // guarded by the writers' mutex
     StorageMode mode_;
     protocol::UtcOffset offset_;
     Clock clock_;

@@ -444,7 +444,14 @@ void MainWindow::applyDrawMode() {
 }
 
 void MainWindow::applyLocalSetup(const app::LocalSettings& edited) {
+    const std::string location_before = settings_.location;
     const app::LocalSetupOutcome outcome = app::acceptLocalSetup(settings_, edited, setup_.storage);
+    if (settings_.location != location_before) {
+        // The log and the history follow the storage folder from the next
+        // file operation on.
+        log_.setLocation(settings_.location);
+        history_ = app::ConnectHistory(settings_.location);
+    }
     if (outcome.rebuild_wall) {
         // A new wall: 16 empty panes on the new drawing path.
         wall_.resetView();

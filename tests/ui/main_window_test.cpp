@@ -131,8 +131,12 @@ TEST_F(MainWindowTest, DrawModeChangeAfterDisconnectRebuildsTheWall) {
     EXPECT_EQ(window_->wall().layout(), app::kSixteenPaneLayout);  // a new wall: 16 panes
     EXPECT_TRUE(window_->button(app::splitButton(8))->shownPressed());
 
+    // A new storage folder takes the next connection's history and log.
+    edited.location = home_.filePath(QStringLiteral("Elsewhere")).toStdString();
+    window_->applyLocalSetup(edited);
     click(ControlId::Connect);  // the demo's connect dialog answers at once
     ASSERT_NE(window_->controller().session(), nullptr);
+    EXPECT_TRUE(std::filesystem::exists(std::filesystem::path(edited.location) / "Log" / app::kHistoryFileName));
     ASSERT_TRUE(waitFor([&] {
         const auto* s = window_->controller().session();
         return s != nullptr && s->liveOn();
