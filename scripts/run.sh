@@ -12,6 +12,11 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 "$here/scripts/setup.sh"
 build_dir=${KALIX_BUILD_DIR:-$here/build}
 kalix=$build_dir/src/ui/kalix
+# Qt wants a private runtime folder; a bare server session has none.
+if [[ -z ${XDG_RUNTIME_DIR:-} ]]; then
+  export XDG_RUNTIME_DIR=/tmp/runtime-$(id -u)
+  mkdir -p -m 0700 "$XDG_RUNTIME_DIR"
+fi
 
 if [[ -n ${DISPLAY:-} || -n ${WAYLAND_DISPLAY:-} ]]; then
   exec "$kalix" --demo "$@"
