@@ -153,13 +153,16 @@ TEST(KalixSmokeTest, DemoUnderXvfbDrawsOnTheYuvPath) {
     const QImage image(shot);
     ASSERT_FALSE(image.isNull());
     ASSERT_EQ(image.size(), QSize(928, 712));
-    // The clip's colour bars in pane 0: red, then green.
-    const QColor red = image.pixelColor(69, 107);
-    const QColor green = image.pixelColor(120, 107);
-    EXPECT_GT(red.red(), 200);
-    EXPECT_LT(red.green(), 50);
-    EXPECT_GT(green.green(), 200);
-    EXPECT_LT(green.red(), 50);
+    // The clip's colour bars in pane 0: red, then green. A moving line
+    // crosses the bars, so most of a short column must have the bar's
+    // colour, not every pixel.
+    const auto share = [&](int x, auto is_colour) {
+        int hits = 0;
+        for (int y = 67 + 30; y < 67 + 110; ++y) hits += is_colour(image.pixelColor(x, y)) ? 1 : 0;
+        return hits / 80.0;
+    };
+    EXPECT_GT(share(69, [](const QColor& c) { return c.red() > 200 && c.green() < 50; }), 0.8);
+    EXPECT_GT(share(120, [](const QColor& c) { return c.green() > 200 && c.red() < 50; }), 0.8);
     // Caption line 2 at the bottom left of pane 0, over the red bar.
     int text_pixels = 0;
     for (int y = 67 + 125; y < 67 + 145; ++y)
