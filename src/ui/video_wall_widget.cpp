@@ -15,8 +15,11 @@
 #include <cstdio>
 #include <string>
 
+#include "app/string_table.h"
 #include "media/yuv_to_rgb.h"
 #include "protocol/trace.h"
+#include "ui/resource_bundle.h"
+#include "ui/skin_catalogue.h"
 #include "ui/yuv_wall_surface.h"
 
 namespace kalix::ui {
@@ -26,14 +29,13 @@ namespace {
 constexpr QRgb kDragFrameColour = qRgb(0x96, 0x50, 0x50);  // 0x505096 as the model writes it
 constexpr int kDragFrameWidth = 4;
 constexpr int kIconSize = 16;
-// Stands in for string 6062 until the resource bundle supplies the texts.
-const char* const kWatermarkWarning = "Watermark mismatch";
+constexpr int kWatermarkWarningText = 6062;
 
 QRect toQRect(const media::WallRect& r) { return QRect(r.left, r.top, r.width(), r.height()); }
 
-// The status-row pictures, drawn here until the resource bundle brings the
-// skin's own: a speaker (audio selected / available) and a seal (no
-// watermark / watermark checked).
+// Status-row pictures drawn here: the speaker when the skin has none (audio
+// selected / available), and the seal (no watermark / watermark present),
+// which the skin does not carry.
 QImage speakerIcon(QColor colour) {
     QImage icon(kIconSize, kIconSize, QImage::Format_ARGB32_Premultiplied);
     icon.fill(Qt::transparent);
@@ -77,8 +79,10 @@ VideoWallWidget::VideoWallWidget(media::VideoWall& wall, QWidget* parent)
     : QWidget(parent), wall_(wall) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(false);
-    audio_icons_[0] = speakerIcon(QColor(255, 220, 0));
-    audio_icons_[1] = speakerIcon(QColor(200, 200, 200));
+    audio_icons_[0] = skinPicture(skin::kIconAudioSelected);
+    audio_icons_[1] = skinPicture(skin::kIconAudioAvailable);
+    if (audio_icons_[0].isNull()) audio_icons_[0] = speakerIcon(QColor(255, 220, 0));
+    if (audio_icons_[1].isNull()) audio_icons_[1] = speakerIcon(QColor(200, 200, 200));
     watermark_icons_[0] = sealIcon(QColor(160, 160, 160));
     watermark_icons_[1] = sealIcon(QColor(0, 200, 0));
     caption_font_.setPixelSize(13);
@@ -372,7 +376,9 @@ void VideoWallWidget::paintOverlays(QPainter& painter, const media::PaneView& vi
         font.setWeight(QFont::Bold);
         painter.setFont(font);
         painter.setPen(wallColour(media::kWatermarkWarningColour));
-        painter.drawText(cell, Qt::AlignCenter, QString::fromLatin1(kWatermarkWarning));
+        QString warning = resourceString(kWatermarkWarningText);
+        if (warning.isEmpty()) warning = QString::fromUtf8(app::stringText(kWatermarkWarningText));
+        painter.drawText(cell, Qt::AlignCenter, warning);
     }
 }
 
