@@ -141,6 +141,11 @@ TEST(KalixSmokeTest, DemoUnderXvfbDrawsOnTheYuvPath) {
     QProcessEnvironment env = runEnvironment(dir);
     env.remove(QStringLiteral("QT_QPA_PLATFORM"));
     env.insert(QStringLiteral("KALIX_TRACE"), QStringLiteral("1"));
+    // Sanitizer builds: Mesa's OpenGL driver, unloaded before the program's
+    // end, leaves a few bytes the leak checker can no longer attribute to
+    // any library, now and then. Memory errors are still caught here; leaks
+    // are checked by the other program runs and the unit tests.
+    env.insert(QStringLiteral("LSAN_OPTIONS"), QStringLiteral("detect_leaks=0"));
     run.setProcessEnvironment(env);
     run.start(xvfb_run, {QStringLiteral("-a"), QStringLiteral("-s"), QStringLiteral("-screen 0 1280x1024x24"),
                          QStringLiteral(KALIX_PATH), QStringLiteral("--demo"), QStringLiteral("--quit-after"),
