@@ -33,15 +33,12 @@ namespace {
 
 using kalix::app::ControlId;
 
-// A data file of the client's: beside the program, in its data folder, or
-// in the source tree it was built from.
-std::vector<std::string> dataCandidates(const char* name, const char* source_folder) {
-    const QString dir = QCoreApplication::applicationDirPath();
-    return {
-        QDir(dir).filePath(QString::fromLatin1(name)).toStdString(),
-        QDir(dir).filePath(QStringLiteral("../share/kalix/") + QString::fromLatin1(name)).toStdString(),
-        std::string(KALIX_SOURCE_DIR) + "/" + source_folder + "/" + name,
-    };
+// Paths as the core takes them: `first`, then the program's data places.
+std::vector<std::filesystem::path> candidates(const std::filesystem::path& first, const char* name) {
+    std::vector<std::filesystem::path> out{first};
+    for (const QString& path : kalix::ui::clientDataCandidates(QString::fromLatin1(name)))
+        out.emplace_back(path.toStdString());
+    return out;
 }
 
 kalix::app::ProgramVersion programVersion() {
@@ -111,11 +108,8 @@ int main(int argc, char** argv) {
     // Start-up: the branding file, the medium we run from, the UTC offset,
     // the resource bundle.
     kalix::ui::MainWindowSetup setup;
-    setup.profile = kalix::app::loadClientProfile({
-        std::filesystem::current_path() / kalix::app::kProfileFileName,
-        std::filesystem::path(QCoreApplication::applicationDirPath().toStdString()) / "../share/kalix" /
-            kalix::app::kProfileFileName,
-    });
+    setup.profile = kalix::app::loadClientProfile(
+        candidates(std::filesystem::current_path() / kalix::app::kProfileFileName, kalix::app::kProfileFileName));
     setup.storage = kalix::app::storageOf(QCoreApplication::applicationFilePath().toStdString());
     setup.utc_offset = kalix::protocol::UtcOffset::measure(std::time(nullptr));
     setup.version = programVersion();
@@ -132,7 +126,13 @@ int main(int argc, char** argv) {
     // the recorder stops.
     std::unique_ptr<kalix::ui::DemoRecorder> recorder;
     if (parser.isSet(demo)) {
-        recorder = std::make_unique<kalix::ui::DemoRecorder>(dataCandidates("clip704x576.264", "tests/data/h264"));
+        // The demo's clip: in the program's data places, or in the source
+        // tree it was built from.
+        std::vector<std::string> clips;
+        for (const QString& path : kalix::ui::clientDataCandidates(QStringLiteral("clip704x576.264")))
+            clips.push_back(path.toStdString());
+        clips.push_back(std::string(KALIX_SOURCE_DIR) + "/tests/data/h264/clip704x576.264");
+        recorder = std::make_unique<kalix::ui::DemoRecorder>(clips);
         if (!recorder->start()) {
             std::fprintf(stderr, "kalix: the demo recorder could not start\n");
             return 1;

@@ -120,15 +120,10 @@ std::vector<Placement> placements() {
     return out;
 }
 
-// A picture file of the client's: the working folder first, then beside
-// the program, then the installed data folder. A missing file gives a null
-// image.
+// A picture file of the client's: the working folder first, then the
+// program's data places. A missing file gives a null image.
 QImage loadClientPicture(const QString& name) {
-    const QString candidates[] = {
-        QDir::current().filePath(name),
-        QDir(QCoreApplication::applicationDirPath()).filePath(name),
-        QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("../share/kalix/") + name),
-    };
+    const QStringList candidates = QStringList{QDir::current().filePath(name)} + clientDataCandidates(name);
     for (const QString& path : candidates)
         if (QFileInfo::exists(path)) return QImage(path);
     return {};

@@ -51,18 +51,20 @@ QHash<int, QString> readStrings() {
 
 }  // namespace
 
-QStringList resourceBundleCandidates() {
+QStringList clientDataCandidates(const QString& name) {
     QStringList out;
     if (QCoreApplication::instance() != nullptr) {
         const QDir program(QCoreApplication::applicationDirPath());
-        out << program.filePath(QStringLiteral("kalixres.rcc"));
+        out << program.filePath(name);
         // An installation moved as a whole (another prefix) keeps its data
         // folder beside its bin folder.
-        out << program.filePath(QStringLiteral("../share/kalix/kalixres.rcc"));
+        out << program.filePath(QStringLiteral("../share/kalix/") + name);
     }
-    out << QDir(QStringLiteral(KALIX_DATA_DIR)).filePath(QStringLiteral("kalixres.rcc"));
+    out << QDir(QStringLiteral(KALIX_DATA_DIR)).filePath(name);
     return out;
 }
+
+QStringList resourceBundleCandidates() { return clientDataCandidates(QStringLiteral("kalixres.rcc")); }
 
 bool loadResourceBundle(const QString& path) {
     Bundle& b = bundle();

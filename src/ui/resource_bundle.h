@@ -9,6 +9,12 @@
 
 namespace kalix::ui {
 
+// Places searched for a data file of the client's (the bundle, the wall's
+// pictures, the branding file, the demo clip), in order: the folder of the
+// executable and the data folder beside it (when a QCoreApplication
+// exists), then the installed data folder.
+QStringList clientDataCandidates(const QString& name);
+
 // Places searched for kalixres.rcc, in order: the folder of the executable
 // and the data folder beside it (when a QCoreApplication exists), then the
 // installed data folder.
