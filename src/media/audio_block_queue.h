@@ -2,7 +2,7 @@
 // The audio block queue between the receive thread and the audio player.
 
 #include "media/audio_player.h"
-#include "media/frame_queue.h"
+#include "base/wake_queue.h"
 
 namespace kalix::media {
 
@@ -18,7 +18,7 @@ public:
     void clear() { queue_.clear(); }
 
 private:
-    WakeQueue<AudioBlock> queue_;
+    base::WakeQueue<AudioBlock> queue_;
 };
 
 }  // namespace kalix::media

@@ -2,7 +2,7 @@
 // An EventSink that queues every event for one consumer thread (kalix-cli's
 // main loop, tests).
 
-#include "media/frame_queue.h"
+#include "base/wake_queue.h"
 #include "session/event_sink.h"
 
 namespace kalix::session {
@@ -18,11 +18,11 @@ public:
     std::optional<Event> tryNext() { return unwrap(queue_.tryPop()); }
 
 private:
-    static std::optional<Event> unwrap(std::optional<media::Taken<Event>> taken) {
+    static std::optional<Event> unwrap(std::optional<base::Taken<Event>> taken) {
         if (!taken) return std::nullopt;
         return std::move(taken->item);
     }
-    media::WakeQueue<Event> queue_;
+    base::WakeQueue<Event> queue_;
 };
 
 }  // namespace kalix::session

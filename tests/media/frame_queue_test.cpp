@@ -32,7 +32,7 @@ TEST(FrameQueue, HandsItemsOverOldestFirstWithTheLengthBeforeEachTake) {
 
 TEST(FrameQueue, ConsumerSleepsUntilAnAppendWakesIt) {
     FrameQueue queue;
-    std::optional<Taken<FrameItem>> got;
+    std::optional<base::Taken<FrameItem>> got;
     std::jthread consumer([&](std::stop_token stop) { got = queue.pop(stop); });
     std::this_thread::sleep_for(20ms);  // let it block; the result does not depend on it
     queue.push(itemOfEpoch(42));
@@ -43,7 +43,7 @@ TEST(FrameQueue, ConsumerSleepsUntilAnAppendWakesIt) {
 
 TEST(FrameQueue, StopRequestEndsAWaitingConsumer) {
     FrameQueue queue;
-    std::optional<Taken<FrameItem>> got = Taken<FrameItem>{};
+    std::optional<base::Taken<FrameItem>> got = base::Taken<FrameItem>{};
     const auto start = std::chrono::steady_clock::now();
     {
         std::jthread consumer([&](std::stop_token stop) { got = queue.pop(stop); });

@@ -23,6 +23,7 @@
 #include <mutex>
 
 #include "app/notice_texts.h"
+#include "base/wake_queue.h"
 #include "media/md5.h"
 #include "media/video_wall.h"
 #include "media/yuv_to_rgb.h"
@@ -236,7 +237,7 @@ using Item = std::variant<session::Event, Interrupted>;
 class CliSink final : public session::EventSink {
 public:
     void post(session::Event event) override { queue.push(Item(std::move(event))); }
-    media::WakeQueue<Item> queue;
+    base::WakeQueue<Item> queue;
 };
 
 class Printer {
