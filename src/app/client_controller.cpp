@@ -12,7 +12,6 @@ namespace kalix::app {
 namespace {
 
 using session::ButtonLook;
-using session::Control;
 
 constexpr int kFirstControl = 300;
 constexpr int kLastControl = 421;
@@ -116,7 +115,7 @@ void ClientController::press(ControlId control) {
         case ControlId::Live: return pressLive();
         case ControlId::Osd: return pressOsd();
         case ControlId::Arrange: return pressArrange();
-        case ControlId::VerInfo: return requestNotice(session::Notice{kNoticeVersion, 0});
+        case ControlId::VerInfo: return requestNotice(session::Notice::of(session::NoticeKind::Version));
         case ControlId::Mike: return pressMike();
         case ControlId::Min: return view_.minimise();
         case ControlId::Audio: return pressAudio();
@@ -239,7 +238,7 @@ void ClientController::pressRSetup() {
     const WebSetupAction action = decideWebSetup(identity ? &*identity : nullptr, session_ ? session_->address() : "");
     switch (action.decision) {
         case WebSetupDecision::Ignored: return;
-        case WebSetupDecision::Refused: return requestNotice(session::Notice{kNoticeRefused, 0});
+        case WebSetupDecision::Refused: return requestNotice(session::Notice::of(session::NoticeKind::NotAllowed));
         case WebSetupDecision::Open:
             if (!view_.openBrowser(action.url)) view_.showMessageBox(std::string(kRemoteSetupErrorText));
             return;
@@ -316,7 +315,7 @@ void ClientController::pressArrange() {
 void ClientController::pressMike() {
     if (!loggedIn()) return;
     const auto identity = session_->identity();
-    if (identity && identity->account != 0) return requestNotice(session::Notice{kNoticeRefused, 0});
+    if (identity && identity->account != 0) return requestNotice(session::Notice::of(session::NoticeKind::NotAllowed));
     if (session_->talking()) return session_->talkStop();
     const auto now = now_();
     if (last_talk_request_ && now - *last_talk_request_ < kTalkRequestSpacing) return;
@@ -394,8 +393,7 @@ void ClientController::handle(const session::Event& event) {
 }
 
 void ClientController::onControlState(const session::ControlState& state) {
-    const auto control = static_cast<ControlId>(state.control);
-    set(control, ButtonState{state.look != ButtonLook::Disabled, state.look == ButtonLook::Pressed});
+    set(state.control, ButtonState{state.look != ButtonLook::Disabled, state.look == ButtonLook::Pressed});
     view_.buttonsChanged();
 }
 
@@ -424,7 +422,7 @@ void ClientController::onWindowPost(const session::WindowPost& post) {
 // ---------------------------------------------------------------- notices
 
 void ClientController::requestNotice(session::Notice notice) {
-    if (notice.kind == kNoticeDisconnect) disconnect();
+    if (notice.is(session::NoticeKind::ConnectionEnded)) disconnect();
     if (notice_) return;  // one box at a time; the request is dropped
     notice_ = composeNotice(notice);
     view_.showNotice(*notice_);
@@ -435,7 +433,7 @@ void ClientController::noticeClosed() { notice_.reset(); }
 NoticeBox ClientController::composeNotice(session::Notice notice) const {
     const NoticeStrings ids = noticeStrings(notice.kind, notice.detail);
     NoticeBox box{notice, text(ids.title_id), text(ids.message_id)};
-    if (notice.kind == kNoticeVersion) box.message = text(kVersionStringId) + version_.text();
+    if (notice.is(session::NoticeKind::Version)) box.message = text(kVersionStringId) + version_.text();
     return box;
 }
 

@@ -25,37 +25,7 @@
 
 namespace kalix::app {
 
-// Control numbers of the main window.
-enum class ControlId : std::uint16_t {
-    Channel1 = 300,  // .. 315
-    Split1 = 320,    // .. 328
-    Full = 329,
-    Play1 = 340,     // .. 346 (343 freeze in live view, 344 record)
-    Freeze = 343,
-    Record = 344,
-    Pan = 355,
-    Zoom = 356,
-    Connect = 360,
-    RSearch = 361,
-    RSetup = 362,
-    LSearch = 363,
-    LSetup = 364,
-    Quit = 365,
-    Sound = 366,
-    SelAudio = 368,
-    Live = 369,
-    Osd = 370,
-    Arrange = 371,
-    Save = 372,
-    Load = 373,
-    FirmUp = 374,
-    VerInfo = 375,
-    Mike = 376,
-    Min = 377,
-    Audio = 378,
-    PositionSlider = 420,
-    VolumeSlider = 421,
-};
+using session::ControlId;
 
 inline constexpr int kChannelButtons = 16;
 inline constexpr int kSplitButtons = 9;
@@ -69,9 +39,6 @@ inline constexpr std::chrono::milliseconds kTalkRequestSpacing{2000};
 inline constexpr std::chrono::milliseconds kFrozenRepaintDelay{300};
 inline constexpr std::chrono::milliseconds kShutdownStepPause{100};
 
-inline constexpr std::uint16_t kNoticeDisconnect = 0x02;
-inline constexpr std::uint16_t kNoticeRefused = 0x0F;
-inline constexpr std::uint16_t kNoticeVersion = 0x13;
 inline constexpr std::uint16_t kVersionStringId = 5410;
 inline constexpr std::size_t kMaxAddressChars = 132;
 inline constexpr std::size_t kMaxUserChars = 16;

@@ -1,6 +1,7 @@
 #include "app/notice_texts.h"
 
 #include "app/string_table.h"
+#include "session/event_sink.h"
 
 namespace kalix::app {
 namespace {
@@ -61,10 +62,10 @@ std::string_view builtinString(std::uint16_t id) {
 }
 
 NoticeButtons noticeButtons(std::uint16_t kind, std::uint16_t detail) {
-    constexpr std::uint16_t kNoRecordedData = 0x04, kFirmwareUpgrade = 0x0B;
     constexpr std::uint16_t kFirmwareFilesFound = 0;  // detail 1: the list is empty, nothing to ask
-    if (kind == kNoRecordedData) return NoticeButtons::YesNo;
-    if (kind == kFirmwareUpgrade && detail == kFirmwareFilesFound) return NoticeButtons::OkCancel;
+    const session::Notice notice{kind, detail};
+    if (notice.is(session::NoticeKind::NoRecordedData)) return NoticeButtons::YesNo;
+    if (notice.is(session::NoticeKind::Firmware) && detail == kFirmwareFilesFound) return NoticeButtons::OkCancel;
     return NoticeButtons::Ok;
 }
 

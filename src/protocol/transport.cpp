@@ -6,6 +6,7 @@
 #include <sys/socket.h>
 
 #include <cerrno>
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -117,13 +118,17 @@ bool LoopReceive(Connection& conn, std::span<std::uint8_t> out) {
 
 std::int32_t RecvReplyCode(Connection& conn, const MessageHeader& header,
                            std::array<std::uint8_t, 8>* extra) {
-    const std::size_t n = header.payloadLen();
-    if (n == 0) return kReplyEmpty;
-    std::vector<std::uint8_t> payload(n < 4 ? 4 : n, 0);
-    if (!LoopReceive(conn, std::span(payload).first(n))) return kReplyReadFailed;
-    const auto result = static_cast<std::int32_t>(be32(payload.data()));
-    if (n == 12 && extra != nullptr) std::memcpy(extra->data(), payload.data() + 4, 8);
-    return result;
+    std::vector<std::uint8_t> payload(header.payloadLen());
+    if (!LoopReceive(conn, payload)) return kReplyReadFailed;
+    return ReplyCode(payload, extra);
+}
+
+std::int32_t ReplyCode(std::span<const std::uint8_t> payload, std::array<std::uint8_t, 8>* extra) {
+    if (payload.empty()) return kReplyEmpty;
+    std::array<std::uint8_t, 4> word{};
+    std::memcpy(word.data(), payload.data(), std::min<std::size_t>(payload.size(), 4));
+    if (payload.size() == 12 && extra != nullptr) std::memcpy(extra->data(), payload.data() + 4, 8);
+    return static_cast<std::int32_t>(be32(word.data()));
 }
 
 bool SkipPayload(Connection& conn, const MessageHeader& header) {

@@ -13,6 +13,9 @@
 #include <variant>
 #include <vector>
 
+#include "session/control_id.h"
+#include "session/recorder_identity.h"
+
 namespace kalix::session {
 
 // The application's own window messages, by number.
@@ -54,8 +57,32 @@ enum class WindowMessage : std::uint16_t {
 // Which window a notice or reply belongs to.
 enum class Owner : std::uint8_t { MainWindow, RemoteSearch, EventList, Firmware };
 
+// The kinds of operator notice the program raises; each kind has its texts
+// and its buttons in the main window.
+enum class NoticeKind : std::uint16_t {
+    SocketFailed = 0x00,
+    Connect = 0x01,           // 0 time-out, 1 refused
+    ConnectionEnded = 0x02,   // the main window closes the session
+    Bye = 0x03,               // the recorder ended the session, detail by reason
+    NoRecordedData = 0x04,
+    Live = 0x05,
+    Request = 0x06,           // a request refused, detail by reason
+    ConfigurationUpdate = 0x07,
+    ConfigurationCrc = 0x09,
+    ConfigurationStored = 0x0A,
+    Firmware = 0x0B,
+    Talk = 0x0C,
+    NotAllowed = 0x0F,        // an operation that is not allowed or not available
+    Version = 0x13,
+};
+
 // Operator notice: kind x 65536 + detail.
 struct Notice {
+    static Notice of(NoticeKind kind, std::uint16_t detail = 0, Owner owner = Owner::MainWindow) {
+        return Notice{static_cast<std::uint16_t>(kind), detail, owner};
+    }
+    bool is(NoticeKind k) const { return kind == static_cast<std::uint16_t>(k); }
+
     std::uint16_t kind = 0;
     std::uint16_t detail = 0;
     Owner owner = Owner::MainWindow;
@@ -74,49 +101,13 @@ struct MessageBoxRequest {
     friend bool operator==(const MessageBoxRequest&, const MessageBoxRequest&) = default;
 };
 
-// Main window controls that worker threads redraw.
-enum class Control : std::uint16_t {
-    Freeze = 343,
-    Connect = 360,
-    RSearch = 361,
-    RSetup = 362,
-    Live = 369,
-    Mike = 376,
-    Audio = 378,
-};
-
 enum class ButtonLook : std::uint8_t { Released, Pressed, Disabled };
 
+// A main window control that a worker thread redraws.
 struct ControlState {
-    Control control;
+    ControlId control;
     ButtonLook look;
     friend bool operator==(const ControlState&, const ControlState&) = default;
-};
-
-// What the recorder told us about itself in its login answer.
-struct RecorderIdentity {
-    std::uint8_t protocol_major = 0;
-    std::uint8_t protocol_minor = 0;
-    std::uint8_t product_number = 0;
-    std::uint8_t product_major = 0;
-    std::uint8_t product_minor = 0;
-    std::uint8_t front_ver = 0;
-    std::uint8_t channel_num = 0;  // after the 4/8/16 rule
-    std::uint8_t account = 0;
-    std::array<std::uint8_t, 6> mac{};
-    std::uint8_t feature = 0;
-    std::array<std::uint8_t, 8> key{};
-    std::uint16_t web_port = 0;
-    struct Firmware {
-        std::string name;
-        std::uint32_t version = 0;  // time stamp, seconds since 1970
-    };
-    std::vector<Firmware> firmware;  // parts whose version is non-zero
-    std::int32_t recorder_kind = 0;
-
-    std::string macText() const;  // "xx-xx-xx-xx-xx-xx"
-    std::string keyText() const;  // 16 lower-case hex digits
-    bool acceptsPlaybackViewChange() const { return (feature & 0x08) != 0; }
 };
 
 // The login answer was accepted: live view has been requested.

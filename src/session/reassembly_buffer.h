@@ -1,17 +1,16 @@
 #pragma once
-// Gathers the fragments of one media unit, download unit or configuration
-// block. Fragments are read from the socket straight into the buffer.
+// Gathers the fragments of one media unit, download unit, configuration
+// block or reply.
 //
 // A unit that would not fit its buffer is discarded: the rest of its
-// fragments are read and dropped so the stream stays in step, and nothing is
-// ever written past the buffer.
+// fragments are dropped as they come, so the stream stays in step, and
+// nothing is ever written past the buffer.
 
 #include <cstdint>
 #include <span>
 #include <vector>
 
 #include "protocol/message_header.h"
-#include "protocol/transport.h"
 
 namespace kalix::session {
 
@@ -20,17 +19,16 @@ inline constexpr std::size_t kReassemblyCapacity = 1'244'160;  // 720 x 576 x 3
 class ReassemblyBuffer {
 public:
     enum class Result : std::uint8_t {
-        ReadFailed,  // the socket failed; the session ends
-        Partial,     // more fragments to come
-        Complete,    // unit() holds one whole unit
-        Discarded,   // the unit was too large and has been dropped
+        Partial = 1,  // more fragments to come
+        Complete,     // unit() holds one whole unit
+        Discarded,    // the unit was too large and has been dropped
     };
 
     explicit ReassemblyBuffer(std::size_t capacity = kReassemblyCapacity) : capacity_(capacity) {}
 
-    // Reads the payload `header` announces. After Complete the caller takes
-    // unit() and then calls reset().
-    Result receiveFragment(protocol::Connection& conn, const protocol::MessageHeader& header);
+    // Appends one fragment (the payload `header` announced). After Complete
+    // the caller takes unit() and then calls reset().
+    Result append(const protocol::MessageHeader& header, std::span<const std::uint8_t> fragment);
 
     std::span<const std::uint8_t> unit() const { return {storage_.data(), fill_}; }
     std::size_t fill() const { return fill_; }

@@ -1,15 +1,43 @@
 #pragma once
-// The login exchange: our HELLO payload and the recorder's 768-byte answer.
+// Who the recorder is, from its 768-byte login answer, and our HELLO
+// payload.
 
 #include <array>
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
-
-#include "session/event_sink.h"
+#include <vector>
 
 namespace kalix::session {
+
+// What the recorder told us about itself in its login answer.
+struct RecorderIdentity {
+    std::uint8_t protocol_major = 0;
+    std::uint8_t protocol_minor = 0;
+    std::uint8_t product_number = 0;
+    std::uint8_t product_major = 0;
+    std::uint8_t product_minor = 0;
+    std::uint8_t front_ver = 0;
+    std::uint8_t channel_num = 0;  // after the 4/8/16 rule
+    std::uint8_t account = 0;
+    std::array<std::uint8_t, 6> mac{};
+    std::uint8_t feature = 0;
+    std::array<std::uint8_t, 8> key{};
+    std::uint16_t web_port = 0;
+    struct Firmware {
+        std::string name;
+        std::uint32_t version = 0;  // time stamp, seconds since 1970
+    };
+    std::vector<Firmware> firmware;  // parts whose version is non-zero
+    std::int32_t recorder_kind = 0;
+
+    std::string macText() const;  // "xx-xx-xx-xx-xx-xx"
+    std::string keyText() const;  // 16 lower-case hex digits
+    bool acceptsPlaybackViewChange() const { return (feature & 0x08) != 0; }
+};
+
 
 inline constexpr std::size_t kHelloSize = 32;
 inline constexpr std::size_t kHelloAckSize = 768;

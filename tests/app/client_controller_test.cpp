@@ -428,7 +428,7 @@ TEST(ClientController, RSetupIsRefusedWithoutTheRightAndIdleWithoutASession) {
     rig.controller->press(ControlId::RSetup);
     EXPECT_TRUE(rig.view.browsed.empty());
     ASSERT_EQ(rig.view.notices.size(), 1u);
-    EXPECT_EQ(rig.view.notices[0].notice.kind, kNoticeRefused);
+    EXPECT_TRUE(rig.view.notices[0].notice.is(session::NoticeKind::NotAllowed));
 }
 
 TEST(ClientController, OneNoticeAtATimeAndKindTwoDisconnectsFirst) {
@@ -455,7 +455,7 @@ TEST(ClientController, VerInfoShowsTheProgramVersion) {
     rig.controller->start();
     rig.controller->press(ControlId::VerInfo);
     ASSERT_EQ(rig.view.notices.size(), 1u);
-    EXPECT_EQ(rig.view.notices[0].notice.kind, kNoticeVersion);
+    EXPECT_TRUE(rig.view.notices[0].notice.is(session::NoticeKind::Version));
     EXPECT_EQ(rig.view.notices[0].message, "Kalix client 1.2.3.4");
 }
 
@@ -493,7 +493,7 @@ TEST(ClientController, MikeIsRefusedForNonAdministratorAccounts) {
     rig.login(1);
     rig.controller->press(ControlId::Mike);
     ASSERT_EQ(rig.view.notices.size(), 1u);
-    EXPECT_EQ(rig.view.notices[0].notice.kind, kNoticeRefused);
+    EXPECT_TRUE(rig.view.notices[0].notice.is(session::NoticeKind::NotAllowed));
     EXPECT_FALSE(rig.peer->readUntil(Code::A_LISTEN_REQ, 200ms));
 }
 

