@@ -1,7 +1,11 @@
 // kalix-cli login as a script runs it, against kalix-sim as a separate
 // program on 127.0.0.1.
 
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -15,6 +19,7 @@
 #include <string>
 #include <thread>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <map>
 #include <sstream>
@@ -219,6 +224,86 @@ TEST(CliLogin, UsageErrorsExitTwo) {
     EXPECT_EQ(run({KALIX_CLI_PATH, "login", "--bogus"}).status, 2);
     EXPECT_EQ(run({KALIX_CLI_PATH, "frobnicate"}).status, 2);
     EXPECT_EQ(run({KALIX_CLI_PATH, "login", "--help"}).status, 0);
+}
+
+// kalix-cli running in the background, its standard output read line by line.
+class CliProcess {
+public:
+    explicit CliProcess(const std::vector<std::string>& args) {
+        int pipe_fds[2];
+        EXPECT_EQ(::pipe(pipe_fds), 0);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], 1);
+        posix_spawn_file_actions_addclose(&actions, pipe_fds[0]);
+        std::vector<char*> argv;
+        for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        EXPECT_EQ(posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ), 0);
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(pipe_fds[1]);
+        out_ = ::fdopen(pipe_fds[0], "r");
+    }
+    ~CliProcess() {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+        }
+        if (out_ != nullptr) ::fclose(out_);
+    }
+    // The next line, empty at the end of the output.
+    std::string line() {
+        char buf[4096];
+        return std::fgets(buf, sizeof buf, out_) != nullptr ? std::string(buf) : std::string();
+    }
+    void interrupt() { ::kill(pid_, SIGINT); }
+    int wait() {
+        int status = 0;
+        ::waitpid(pid_, &status, 0);
+        pid_ = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+
+private:
+    pid_t pid_ = -1;
+    FILE* out_ = nullptr;
+};
+
+TEST(CliLogin, AnInterruptAfterTheLoginClosesAsTheClientAndExitsZero) {
+    SimProcess sim;
+    CliProcess cli({KALIX_CLI_PATH, "login", "--host", "127.0.0.1", "--port", sim.port(), "--user", "admin",
+                    "--password", "1234", "--seconds", "60", "--json", "--no-log"});
+    EXPECT_TRUE(contains(cli.line(), R"({"event":"login",)"));
+    cli.interrupt();
+    std::string last;
+    for (std::string l = cli.line(); !l.empty(); l = cli.line()) last = l;
+    EXPECT_EQ(cli.wait(), 0);
+    EXPECT_EQ(last, "{\"event\":\"closed\",\"by\":\"client\",\"logged_in\":true,\"exit\":0}\n");
+    EXPECT_NE(sim.trafficText().find(R"("name":"BYE48")"), std::string::npos);
+}
+
+TEST(CliLogin, AnInterruptBeforeTheLoginIsAnswered) {
+    // A listener that never answers: the connection completes in its backlog.
+    const int silent = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    ASSERT_EQ(::bind(silent, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    ASSERT_EQ(::listen(silent, 1), 0);
+    ::getsockname(silent, reinterpret_cast<sockaddr*>(&a), &len);
+    CliProcess cli({KALIX_CLI_PATH, "login", "--host", "127.0.0.1", "--port", std::to_string(ntohs(a.sin_port)),
+                    "--user", "admin", "--password", "1234", "--timeout", "60", "--no-log"});
+    // Connected means the interrupt is already being watched for.
+    pollfd p{silent, POLLIN, 0};
+    ASSERT_EQ(::poll(&p, 1, 10000), 1);
+    cli.interrupt();
+    // The close may bring the connection's end notice first.
+    std::string last;
+    for (std::string l = cli.line(); !l.empty(); l = cli.line()) last = l;
+    EXPECT_EQ(last, "closed by client, exit status 3\n");
+    EXPECT_EQ(cli.wait(), 3);
+    ::close(silent);
 }
 
 TEST(CliLogin, HostNamesResolveToDottedText) {

@@ -1,0 +1,27 @@
+#pragma once
+// How a run of kalix-cli ended, and the one place that turns it into the
+// exit status scripts see.
+
+#include <string_view>
+
+namespace kalix::cli {
+
+enum class RunEnd {
+    HelpShown,          // --help: the usage on standard output
+    UsageError,         // a refused command line or input, before anything was sent
+    ClosedByClient,     // logged in, and we closed: the time was up or the operator interrupted
+    ClientBeforeLogin,  // the operator interrupted before the login was accepted
+    EndedByRecorder,    // refusal, unsupported recorder, the recorder's close or a lost connection
+    ConnectionFailed,   // no connection came about
+    NoAnswer,           // the login was not answered within the time limit
+};
+
+// 0 help and a session we closed ourselves, 2 usage errors, 3 a session
+// that ended any other way.
+int exitStatus(RunEnd end);
+
+// Who ended the session, as the closing line names it: "client",
+// "recorder", "failure" or "timeout"; empty when no session ran.
+std::string_view closedBy(RunEnd end);
+
+}  // namespace kalix::cli
