@@ -109,9 +109,9 @@ private:
         if (const auto* n = std::get_if<session::Notice>(&event)) {
             // Once a kind-2 notice has closed the session, the one the
             // receive thread posts on its way out is the same news again.
-            if (n->kind == 2 && kind2_seen_) return;
+            if (n->is(session::NoticeKind::ConnectionEnded) && kind2_seen_) return;
             out_.notice(*n);
-            if (n->kind == 2) {
+            if (n->is(session::NoticeKind::ConnectionEnded)) {
                 kind2_seen_ = true;
                 endAs(RunEnd::EndedByRecorder);
             }
