@@ -4,7 +4,8 @@
 // faults for tests.
 //
 // One thread accepts; each client connection gets a reader thread that reads
-// whole messages and answers them through a table of per-code handlers.
+// whole messages and answers them through a table of per-code handlers, which
+// the recorder's features (feature_list.cpp) register.
 // Everything received is kept, in order, for tests to inspect and wait on,
 // and written to the traffic log when one is configured.
 

@@ -1,0 +1,23 @@
+#include "sim/feature_list.h"
+
+#include "sim/fault_injection.h"
+#include "sim/identity_login.h"
+#include "sim/live_audio_switch.h"
+#include "sim/live_view.h"
+
+namespace kalix::sim {
+
+std::vector<std::unique_ptr<SimFeature>> makeFeatures(ClientLink& link, SharedState& shared) {
+    std::vector<std::unique_ptr<SimFeature>> features;
+    features.push_back(std::make_unique<IdentityLogin>(link));
+    features.push_back(std::make_unique<LiveView>(link));
+    // After live view: its audio starts once the live answer is out and
+    // stops before the stop's acknowledgement.
+    features.push_back(std::make_unique<LiveAudioSwitch>(link));
+    features.push_back(std::make_unique<Talk>(link, shared.talk));
+    // Last: the oversized unit follows the live answer and its audio.
+    features.push_back(std::make_unique<FaultInjection>(link));
+    return features;
+}
+
+}  // namespace kalix::sim
