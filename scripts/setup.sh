@@ -13,6 +13,9 @@ packages=(
   libavcodec-dev libavformat-dev libavutil-dev libswscale-dev
   libsdl2-dev libasound2-dev libjpeg62-turbo-dev libtiff-dev zlib1g-dev
   libgtest-dev libbenchmark-dev
+  # the fuzz smoke run of the test suite: clang, and its runtime with libFuzzer
+  # and the sanitizers (only recommended by clang, so named here)
+  clang libclang-rt-14-dev
   # tests and screenshots
   xvfb xauth libgl1-mesa-dri imagemagick ffmpeg poppler-utils fonts-dejavu-core
 )

@@ -81,7 +81,7 @@ void ChannelDecoder::run(std::stop_token stop) {
                 ++dropped_;
                 continue;
             }
-            std::memcpy(input_.data(), item.data.data(), item.decode_len);
+            if (item.decode_len != 0) std::memcpy(input_.data(), item.data.data(), item.decode_len);
             input_length = static_cast<int>(item.decode_len);
         }
 
@@ -101,7 +101,9 @@ void ChannelDecoder::run(std::stop_token stop) {
                 continue;
             }
             std::memcpy(input_.data(), header.data(), header.size());
-            std::memcpy(input_.data() + header.size(), item.data.data(), item.decode_len);
+            // A key frame may carry no coded bytes, and then no data at all.
+            if (item.decode_len != 0)
+                std::memcpy(input_.data() + header.size(), item.data.data(), item.decode_len);
             input_length = static_cast<int>(header.size() + item.decode_len);
             auto access = wall_.lockChannel(channel_);
             if (!access || !access->setSize(size)) {

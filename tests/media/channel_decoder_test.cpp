@@ -114,6 +114,26 @@ TEST(ChannelDecoder, NewEpochRestartsTheRunAtTheNextKeyFrame) {
     EXPECT_EQ(decoder.picturesDropped(), 1u);
 }
 
+// A hostile recorder can announce a key frame that carries no coded bytes:
+// both the first key frame of a run and one inside a run must be passed over
+// without touching the (absent) data, and the run goes on.
+TEST(ChannelDecoder, KeyFramesWithoutCodedBytesAreHarmless) {
+    const auto units = accessUnits(testing::readFile(testing::clipPath("clip352x288.264")));
+    const auto expected = testing::readLines(testing::clipPath("clip352x288.md5"));
+    const std::vector<std::uint8_t> empty;
+    Rig rig;
+    ChannelDecoder decoder(0, rig.wall, rig.host);
+    decoder.queue().push(itemFor(empty, FrameKind::Key, 352, 288));  // starts the run
+    decoder.queue().push(itemFor(units[0], FrameKind::Key, 352, 288));
+    decoder.queue().push(itemFor(empty, FrameKind::Key, 352, 288));  // inside the run
+    decoder.queue().push(itemFor(units[1], FrameKind::Predicted, 352, 288));
+    decoder.queue().push(itemFor(units[2], FrameKind::Predicted, 352, 288));
+    ASSERT_TRUE(rig.host.waitForPictures(3));
+    decoder.stop();
+    EXPECT_EQ(decoder.picturesShown(), 3u);
+    for (std::size_t i = 0; i < 3; ++i) EXPECT_EQ(rig.host.md5s[i], expected[i]) << i;
+}
+
 TEST(ChannelDecoder, VideoLossDropsPicturesAndUnprimes) {
     const auto units = accessUnits(testing::readFile(testing::clipPath("clip352x288.264")));
     Rig rig;
