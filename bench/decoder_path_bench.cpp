@@ -13,7 +13,7 @@
 #include <string>
 #include <string_view>
 
-#include "media/channel_decoder.h"
+#include "media/video/channel_decoder.h"
 #include "sim/clip_rewriter.h"
 
 namespace {

@@ -24,12 +24,12 @@
 #include <thread>
 #include <vector>
 
-#include "media/audio_block_queue.h"
-#include "media/audio_player.h"
-#include "media/channel_decoder.h"
-#include "media/mic_sender.h"
-#include "media/sound_in.h"
-#include "media/video_wall.h"
+#include "media/audio/audio_block_queue.h"
+#include "media/audio/audio_player.h"
+#include "media/video/channel_decoder.h"
+#include "media/audio/mic_sender.h"
+#include "media/audio/sound_in.h"
+#include "media/video/video_wall.h"
 #include "protocol/message_header.h"
 #include "protocol/transport.h"
 #include "session/audio_channel_owner.h"

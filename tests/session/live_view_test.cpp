@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "../media/h264_test_clips.h"
-#include "media/md5.h"
+#include "media/video/md5.h"
 #include "protocol/byte_order.h"
 #include "session/dvr_session.h"
 #include "session_test_support.h"

@@ -10,7 +10,7 @@
 #include <mutex>
 
 #include "media/frame_formats.h"
-#include "media/g726.h"
+#include "media/audio/g726.h"
 #include "protocol/byte_order.h"
 #include "raw_client.h"
 #include "sim/recorder_sim.h"

@@ -11,10 +11,10 @@
 
 #include "sim/recorder_sim.h"
 #include "sim/sim_config.h"
-#include "ui/full_screen_bar.h"
-#include "ui/skin_button.h"
-#include "ui/skin_slider.h"
-#include "ui/video_wall_widget.h"
+#include "ui/widgets/full_screen_bar.h"
+#include "ui/skin/skin_button.h"
+#include "ui/skin/skin_slider.h"
+#include "ui/widgets/video_wall_widget.h"
 
 namespace kalix::ui {
 namespace {

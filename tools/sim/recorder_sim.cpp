@@ -18,7 +18,7 @@
 #include <stop_token>
 #include <thread>
 
-#include "media/g726.h"
+#include "media/audio/g726.h"
 #include "protocol/byte_order.h"
 #include "protocol/transport.h"
 #include "protocol/unique_fd.h"
