@@ -66,7 +66,7 @@ ClientController::ClientController(ControllerDeps deps)
       storage_(deps.storage),
       now_(std::move(deps.now)),
       pause_(std::move(deps.pause)),
-      audio_choice_([&wall = deps.wall](int channel) { return wall.isChannelVisible(channel); }) {
+      audio_choice_([&wall = deps.wall](int channel) { return wall.view().isChannelVisible(channel); }) {
     if (!pause_) pause_ = [](std::chrono::milliseconds d) { std::this_thread::sleep_for(d); };
 }
 
@@ -86,7 +86,7 @@ void ClientController::start() {
     for (int i = 0; i < kPlaybackButtons; ++i) setEnabled(playbackButton(i), false);
     for (ControlId later : kLaterWork) setEnabled(later, false);
     setEnabled(ControlId::Live, false);  // until a session logs in
-    wall_.selectLayout(kSixteenPaneLayout);
+    wall_.view().selectLayout(kSixteenPaneLayout);
     setPressed(splitButton(kSplitButtons - 1), true);
     audio_choice_.select(-1);
     writeLog(session::LogCategory::Program, 1);
@@ -133,7 +133,7 @@ void ClientController::sliderMoved(ControlId slider, std::uint32_t position) {
 // Channel and split buttons. While the PTZ panel's dome menu is up they are
 // ignored; that panel comes with the PTZ work.
 void ClientController::pressChannel(int k) {
-    if (!wall_.selectSingleChannel(k)) return;
+    if (!wall_.view().selectSingleChannel(k)) return;
     for (int i = 0; i < kChannelButtons; ++i) setPressed(channelButton(i), i == k);
     resendVisibleMask();
     if ((availableChannels() & (1u << k)) != 0) audio_choice_.select(k);
@@ -142,7 +142,7 @@ void ClientController::pressChannel(int k) {
 }
 
 void ClientController::pressSplit(int index) {
-    if (!wall_.selectLayout(kSplitLayouts[static_cast<std::size_t>(index)])) return;
+    if (!wall_.view().selectLayout(kSplitLayouts[static_cast<std::size_t>(index)])) return;
     for (int i = 0; i < kSplitButtons; ++i) setPressed(splitButton(i), i == index);
     followLayout();
 }
@@ -160,8 +160,8 @@ void ClientController::followLayout() {
 // In the one-pane layout the button of the shown channel is the pressed one;
 // otherwise none is.
 void ClientController::highlightShownChannel() {
-    const std::uint16_t shown = wall_.visibleChannels();
-    const bool single = wall_.layout() == kSplitLayouts[0] && std::popcount(shown) == 1;
+    const std::uint16_t shown = wall_.view().visibleChannels();
+    const bool single = wall_.view().layout() == kSplitLayouts[0] && std::popcount(shown) == 1;
     for (int i = 0; i < kChannelButtons; ++i)
         setPressed(channelButton(i), single && (shown & (1u << i)) != 0);
 }
@@ -169,7 +169,7 @@ void ClientController::highlightShownChannel() {
 // The recorder sends only the channels on screen. During remote playback
 // the mask goes out as PLAY_VIEW_CH, with the playback work.
 void ClientController::resendVisibleMask() {
-    if (liveOn()) session_->liveRequest(wall_.visibleChannels());
+    if (liveOn()) session_->liveRequest(wall_.view().visibleChannels());
 }
 
 // While frozen, the panes newly on screen would stay empty until the next
@@ -185,7 +185,7 @@ void ClientController::afterViewChange() {
 // The channels the recorder delivers, as the session applied them to the
 // wall. The local player's mask takes their place with the local playback
 // work.
-std::uint32_t ClientController::availableChannels() const { return session_ ? wall_.activeChannels() : 0u; }
+std::uint32_t ClientController::availableChannels() const { return session_ ? wall_.view().activeChannels() : 0u; }
 
 void ClientController::pressPlayback(int index) {
     // In live view the fourth button freezes and thaws the pictures. Remote
@@ -200,28 +200,28 @@ void ClientController::pressPlayback(int index) {
 }
 
 void ClientController::wallViewChanged() {
-    const auto split = std::ranges::find(kSplitLayouts, wall_.layout());
+    const auto split = std::ranges::find(kSplitLayouts, wall_.view().layout());
     for (int i = 0; i < kSplitButtons; ++i)
         setPressed(splitButton(i), split != kSplitLayouts.end() && i == split - kSplitLayouts.begin());
     followLayout();
 }
 
 void ClientController::leaveFullScreen() {
-    if (!wall_.leaveFullScreen()) return;
+    if (!wall_.view().leaveFullScreen()) return;
     view_.wallFullScreenChanged();
     view_.repaintWall();
 }
 
 void ClientController::pressFull() {
-    if (wall_.fullScreen() || monitors_.empty()) return;
+    if (wall_.view().fullScreen() || monitors_.empty()) return;
     const media::WallRect window = view_.windowRect();
     const int cx = (window.left + window.right) / 2;
     const int cy = (window.top + window.bottom) / 2;
     // A centre on none of the monitors (the window dragged off every screen)
     // takes the first one.
     const auto it = std::ranges::find_if(monitors_, [&](const media::WallRect& m) { return holds(m, cx, cy); });
-    wall_.clearSingleView();
-    wall_.enterFullScreen(it != monitors_.end() ? *it : monitors_.front());
+    wall_.view().clearSingleView();
+    wall_.view().enterFullScreen(it != monitors_.end() ? *it : monitors_.front());
     view_.wallFullScreenChanged();
     view_.repaintWall();
 }
@@ -300,12 +300,12 @@ void ClientController::pressLive() {
 }
 
 void ClientController::pressOsd() {
-    wall_.setCaptionStyle((wall_.captionStyle() + 1) % 3);
+    wall_.painter().setCaptionStyle((wall_.painter().captionStyle() + 1) % 3);
     view_.repaintWall();
 }
 
 void ClientController::pressArrange() {
-    wall_.restoreIdentityMap();
+    wall_.view().restoreIdentityMap();
     resendVisibleMask();
     highlightShownChannel();
     audio_choice_.check(availableChannels(), true);
@@ -463,7 +463,7 @@ void ClientController::shutdown() {
         session_->close();
         session_.reset();
     }
-    if (wall_.leaveFullScreen()) view_.wallFullScreenChanged();
+    if (wall_.view().leaveFullScreen()) view_.wallFullScreenChanged();
     pause_(kShutdownStepPause);
     if (started_) {
         writeLog(session::LogCategory::Program, 2);

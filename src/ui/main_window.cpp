@@ -167,8 +167,8 @@ MainWindow::MainWindow(MainWindowSetup setup, QWidget* parent)
     wall_.initialise(media::kWallChannels);
     // The decoders deliver what the draw path asks for: planar pictures for
     // the OpenGL surface, RGB otherwise.
-    wall_.setYuvAvailable(VideoWallWidget::openGlUsable());
-    wall_.place(kWallRect, 1, media::kWallBackgroundColour);
+    wall_.pictures().setYuvAvailable(VideoWallWidget::openGlUsable());
+    wall_.view().place(kWallRect, 1, media::kWallBackgroundColour);
     wall_widget_ = new VideoWallWidget(wall_, this);
     wall_widget_->setGeometry(toQRect(kWallRect));
     applyDrawMode();
@@ -300,7 +300,7 @@ std::unique_ptr<session::DvrSession> MainWindow::makeSession(const app::ConnectR
                deinterlace[static_cast<std::size_t>(channel)] == 0;
     };
     options.live_audio.audio_buf = settings_.audioBuffer(app::AudioBufferSlot::Live);
-    const int char_width = wall_.captionCharWidth();
+    const int char_width = wall_.painter().captionCharWidth();
     options.live_video.text_width = [char_width](std::string_view s) { return static_cast<int>(s.size()) * char_width; };
     if (media::sdlSoundOutputPresent()) options.live_audio.make_output = [] { return media::makeSdlSoundOutput(); };
     options.live_audio.channels = controller_->audioChannelOwner();
@@ -418,7 +418,7 @@ void MainWindow::endDialog() {
 media::WallRect MainWindow::windowRect() const { return toWallRect(frameGeometry()); }
 
 void MainWindow::wallFullScreenChanged() {
-    if (wall_.fullScreen())
+    if (wall_.view().fullScreen())
         enterFullScreen();
     else
         leaveFullScreen();
@@ -432,8 +432,8 @@ void MainWindow::wallFullScreenChanged() {
 // what the buffers hold.
 void MainWindow::applyDrawMode() {
     const bool rgb = setup_.draw_path == DrawPathChoice::Rgb || settings_.draw_mode == app::DrawMode::Rgb;
-    wall_.setDrawPath(rgb ? media::DrawPath::Rgb : media::DrawPath::Yuv);
-    wall_widget_->setYuvSurface(wall_.drawPath() == media::DrawPath::Yuv);
+    wall_.pictures().setDrawPath(rgb ? media::DrawPath::Rgb : media::DrawPath::Yuv);
+    wall_widget_->setYuvSurface(wall_.pictures().drawPath() == media::DrawPath::Yuv);
     protocol::trace("[wall] draw path: %s\n", wall_widget_->yuvSurface() ? "YUV (OpenGL)" : "RGB");
     wall_widget_->update();
 }
@@ -461,7 +461,7 @@ void MainWindow::applyLocalSetup(const app::LocalSettings& edited) {
 
 void MainWindow::enterFullScreen() {
     if (wall_widget_->isWindow()) return;
-    const QRect monitor = toQRect(wall_.placement());
+    const QRect monitor = toQRect(wall_.view().placement());
     wall_widget_->hide();
     wall_widget_->setParent(nullptr, Qt::Window | Qt::FramelessWindowHint);
     wall_widget_->setGeometry(monitor);

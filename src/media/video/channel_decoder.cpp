@@ -38,15 +38,15 @@ void ChannelDecoder::stop() {
 }
 
 void ChannelDecoder::run(std::stop_token stop) {
-    context_.output = wall_.drawPath() == DrawPath::Rgb ? DecoderOutput::Rgb24 : DecoderOutput::PlanarYuv420;
+    context_.output = wall_.pictures().drawPath() == DrawPath::Rgb ? DecoderOutput::Rgb24 : DecoderOutput::PlanarYuv420;
     PT_H264dec_Uninit(context_);
     if (PT_H264dec_Init(context_) != 0) host_.decoderInitFailed(channel_);
     discard_ = false;
     input_.assign(kDecoderInputBytes, 0);
-    char_width_ = wall_.captionCharWidth();
+    char_width_ = wall_.painter().captionCharWidth();
     mode_ = wall_.displayMode();
-    wall_.clearSingleView();
-    wall_.setChromaOrder(3);
+    wall_.view().clearSingleView();
+    wall_.pictures().setChromaOrder(3);
 
     std::int64_t epoch = 0;
     PictureSize size{352, 240};
@@ -63,7 +63,7 @@ void ChannelDecoder::run(std::stop_token stop) {
             ++dropped_;
             continue;
         }
-        wall_.setPaneTime(channel_, host_.paneTime(channel_, item));
+        wall_.pictures().setPaneTime(channel_, host_.paneTime(channel_, item));
 
         // Run check: a new epoch or a new size starts a new run.
         const PictureSize item_size{item.info.width, item.info.height};
@@ -103,14 +103,14 @@ void ChannelDecoder::run(std::stop_token stop) {
             std::memcpy(input_.data(), header.data(), header.size());
             std::memcpy(input_.data() + header.size(), item.data.data(), item.decode_len);
             input_length = static_cast<int>(header.size() + item.decode_len);
-            auto access = wall_.lockChannel(channel_);
+            auto access = wall_.pictures().lockChannel(channel_);
             if (!access || !access->setSize(size)) {
                 ++dropped_;
                 continue;
             }
             primed = true;
             context_.output =
-                wall_.drawPath() == DrawPath::Rgb ? DecoderOutput::Rgb24 : DecoderOutput::PlanarYuv420;
+                wall_.pictures().drawPath() == DrawPath::Rgb ? DecoderOutput::Rgb24 : DecoderOutput::PlanarYuv420;
             access->clear();
         }
 
@@ -133,12 +133,12 @@ void ChannelDecoder::run(std::stop_token stop) {
         if (!decode(input_length, size, item.info)) continue;
         if (item.direction == Direction::Backward && item.decode_only == 1) continue;
         showCaptions(item, size);
-        wall_.markChannel(channel_);
+        wall_.view().markChannel(channel_);
         ++shown_;
     }
 
     if (context_.initialised != 0) PT_H264dec_Uninit(context_);
-    wall_.setAudioIcon(channel_, AudioIcon::None);
+    wall_.pictures().setAudioIcon(channel_, AudioIcon::None);
     input_.clear();
     input_.shrink_to_fit();
     running_ = false;
@@ -147,7 +147,7 @@ void ChannelDecoder::run(std::stop_token stop) {
 bool ChannelDecoder::decode(int input_length, PictureSize size, const FrameInfo& info) {
     // The picture buffer is written under the channel's lock, so a pane is
     // never painted half old, half new.
-    auto access = wall_.lockChannel(channel_);
+    auto access = wall_.pictures().lockChannel(channel_);
     if (!access) return false;
     int result = PT_H264dec_GetOneFrame(context_, input_.data(), input_length, access->picture());
     for (int again = 0; result == kDecodeCallAgain && again < kCallAgainLimit; ++again)
@@ -201,7 +201,7 @@ void ChannelDecoder::postProcess(std::span<std::uint8_t> picture, PictureSize si
 
 void ChannelDecoder::showCaptions(const FrameItem& item, PictureSize size) {
     bool rebuild = false;
-    if (const auto pane = wall_.paneSizeOfChannel(channel_); pane && pane->width != pane_width_) {
+    if (const auto pane = wall_.view().paneSizeOfChannel(channel_); pane && pane->width != pane_width_) {
         pane_width_ = pane->width;
         rebuild = true;
     }
@@ -212,19 +212,19 @@ void ChannelDecoder::showCaptions(const FrameItem& item, PictureSize size) {
     }
     CaptionFacts facts;
     facts.mode = mode_;
-    facts.caption_style = wall_.captionStyle();
+    facts.caption_style = wall_.painter().captionStyle();
     facts.title = fitted_title_;
     facts.picture_width = size.width;
     facts.picture_height = size.height;
-    facts.frame_rate = wall_.frameRate(channel_);
+    facts.frame_rate = wall_.pictures().frameRate(channel_);
     facts.char_width = char_width_;
     ChannelCaptions captions = buildCaptions(facts);
-    wall_.countFrame(channel_);
+    wall_.pictures().countFrame(channel_);
     const std::size_t line2_length = captions.line2.text.size();
-    wall_.storeCaptions(channel_, captions);
+    wall_.pictures().storeCaptions(channel_, captions);
     if (const auto icon = host_.audioIcon(channel_)) {
-        wall_.setAudioIcon(channel_, *icon);
-        wall_.setAudioIconX(audioIconX(char_width_, line2_length));
+        wall_.pictures().setAudioIcon(channel_, *icon);
+        wall_.pictures().setAudioIconX(audioIconX(char_width_, line2_length));
     }
 }
 

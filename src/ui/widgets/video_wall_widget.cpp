@@ -89,7 +89,7 @@ VideoWallWidget::VideoWallWidget(media::VideoWall& wall, QWidget* parent)
 
     frame_rate_timer_.setInterval(static_cast<int>(media::kFrameRatePeriod.count()));
     connect(&frame_rate_timer_, &QTimer::timeout, this, [this] {
-        wall_.tickFrameRates();
+        wall_.pictures().tickFrameRates();
         traceRates();
     });
     frame_rate_timer_.start();
@@ -140,9 +140,9 @@ void VideoWallWidget::invalidate(const QRect& rect) {
 }
 
 void VideoWallWidget::setCaptionFont(int size, int weight, const QString& face) {
-    wall_.setCaptionFont(size, weight, face.toStdString());
+    wall_.painter().setCaptionFont(size, weight, face.toStdString());
     QFont font(face);
-    font.setPixelSize(std::max(1, -wall_.captionFontHeight()));
+    font.setPixelSize(std::max(1, -wall_.painter().captionFontHeight()));
     font.setWeight(static_cast<QFont::Weight>(std::clamp(weight, 1, 1000)));
     caption_font_ = font;
     invalidate(rect());
@@ -176,7 +176,7 @@ void VideoWallWidget::traceRates() {
             const auto i = static_cast<std::size_t>(c);
             char item[32];
             std::snprintf(item, sizeof item, " %d:%.1f/%d/%.1f", c + 1,
-                          static_cast<double>(fresh_[i] - fresh_at_tick_[i]) / period_s, wall_.frameRate(c),
+                          static_cast<double>(fresh_[i] - fresh_at_tick_[i]) / period_s, wall_.pictures().frameRate(c),
                           static_cast<double>(painted_[i] - painted_at_tick_[i]) / period_s);
             line += item;
         }
@@ -227,13 +227,13 @@ void VideoWallWidget::flushMarks() {
         return;
     }
     if (marks == 0) return;
-    const auto map = wall_.paneMap();
-    const std::uint16_t visible = wall_.visiblePaneMask();
+    const auto map = wall_.view().paneMap();
+    const std::uint16_t visible = wall_.view().visiblePaneMask();
     for (int pane = 0; pane < media::kWallPanes; ++pane) {
         if ((visible & (1u << pane)) == 0) continue;
         const int channel = map[static_cast<std::size_t>(pane)];
         if ((marks & (1u << channel)) == 0) continue;
-        if (const auto cell = wall_.paneRect(pane)) invalidate(toQRect(*cell));
+        if (const auto cell = wall_.view().paneRect(pane)) invalidate(toQRect(*cell));
     }
 }
 
@@ -269,19 +269,19 @@ void VideoWallWidget::paintOnSurface() {
 }
 
 void VideoWallWidget::drawYuvPicture(const media::PaneView& view) {
-    auto access = wall_.lockChannel(view.channel);
+    auto access = wall_.pictures().lockChannel(view.channel);
     if (!access) return;
     const media::PictureSize size = access->size();
     // An RGB picture from a decoder that has not yet seen the path change
     // waits for its next key-frame run.
-    if (wall_.drawPath() != media::DrawPath::Yuv) return;
+    if (wall_.pictures().drawPath() != media::DrawPath::Yuv) return;
     if (surface_->drawPicture(toQRect(view.cell), access->picture(), size.width, size.height))
         countPainted(view.channel);
 }
 
 void VideoWallWidget::paintPanes(QPainter& painter, const std::vector<media::PaneView>& views, const QRect& dirty,
                                  PaintPass pass) {
-    if (pass != PaintPass::Over) painter.fillRect(dirty, wallColour(wall_.background()));
+    if (pass != PaintPass::Over) painter.fillRect(dirty, wallColour(wall_.view().background()));
     for (const media::PaneView& view : views) {
         const QRect cell = toQRect(view.cell);
         if (cell.isEmpty() || !cell.intersects(dirty)) continue;
@@ -314,7 +314,7 @@ void VideoWallWidget::paintStill(QPainter& painter, const QImage& picture, const
 
 void VideoWallWidget::paintPicture(QPainter& painter, const media::PaneView& view) {
     const QRect cell = toQRect(view.cell);
-    auto access = wall_.lockChannel(view.channel);
+    auto access = wall_.pictures().lockChannel(view.channel);
     if (!access) return;
     const media::PictureSize size = access->size();
     if (size.width <= 0 || size.height <= 0) return;
@@ -324,7 +324,7 @@ void VideoWallWidget::paintPicture(QPainter& painter, const media::PaneView& vie
     if (source.width() <= 0 || source.height() <= 0) return;
 
     const std::uint8_t* rgb = access->picture().data();
-    if (wall_.drawPath() == media::DrawPath::Yuv) {
+    if (wall_.pictures().drawPath() == media::DrawPath::Yuv) {
         // A decoder still writing planar pictures; they come top-down, so
         // they are turned to RGB bottom-up like the decoder's own.
         conversion_.resize(w * h * 3);
@@ -408,14 +408,14 @@ void VideoWallWidget::mousePressEvent(QMouseEvent* event) {
         return;
     }
     const QPoint at = event->position().toPoint();
-    last_hit_pane_ = wall_.paneAt(at.x(), at.y());
-    drag_pane_ = wall_.beginDrag(at.x(), at.y());
+    last_hit_pane_ = wall_.view().paneAt(at.x(), at.y());
+    drag_pane_ = wall_.view().beginDrag(at.x(), at.y());
     if (!drag_pane_) {
         setCursor(Qt::ForbiddenCursor);
         return;
     }
     setCursor(Qt::ClosedHandCursor);
-    const auto rect = wall_.paneRect(*drag_pane_);
+    const auto rect = wall_.view().paneRect(*drag_pane_);
     const QRect cell = rect ? toQRect(*rect) : QRect();
     drag_image_ = makeDragImage(cell);
     drag_hot_spot_ = at - cell.adjusted(1, 1, -1, -1).topLeft();
@@ -423,7 +423,7 @@ void VideoWallWidget::mousePressEvent(QMouseEvent* event) {
 }
 
 void VideoWallWidget::mouseMoveEvent(QMouseEvent* event) {
-    if (wall_.fullScreen()) emit pointerMoved(event->position().toPoint());
+    if (wall_.view().fullScreen()) emit pointerMoved(event->position().toPoint());
     if (!drag_pane_) return;
     const QRect before = dragImageRect();
     drag_position_ = event->position().toPoint();
@@ -432,7 +432,7 @@ void VideoWallWidget::mouseMoveEvent(QMouseEvent* event) {
 
 void VideoWallWidget::mouseReleaseEvent(QMouseEvent* event) {
     unsetCursor();
-    if (event->button() == Qt::RightButton && wall_.fullScreen()) {
+    if (event->button() == Qt::RightButton && wall_.view().fullScreen()) {
         emit leaveFullScreenRequested();
         return;
     }
@@ -440,17 +440,17 @@ void VideoWallWidget::mouseReleaseEvent(QMouseEvent* event) {
     drag_position_ = event->position().toPoint();
     const int dragged = *drag_pane_;
     const QPoint drop = dragImageRect().center();
-    const auto target = wall_.paneAt(drop.x(), drop.y());
+    const auto target = wall_.view().paneAt(drop.x(), drop.y());
     drag_pane_.reset();
     drag_image_ = QPixmap();
-    if (wall_.dropPane(dragged, drop.x(), drop.y()) && target) emit panesExchanged(dragged, *target);
+    if (wall_.view().dropPane(dragged, drop.x(), drop.y()) && target) emit panesExchanged(dragged, *target);
     invalidate(rect());
 }
 
 void VideoWallWidget::mouseDoubleClickEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) return;
     // The press that began this double click already set the last hit.
-    if (wall_.doubleClick(last_hit_pane_) != media::DoubleClickResult::Nothing) {
+    if (wall_.view().doubleClick(last_hit_pane_) != media::DoubleClickResult::Nothing) {
         invalidate(rect());
         emit viewChanged();
     }
@@ -458,7 +458,7 @@ void VideoWallWidget::mouseDoubleClickEvent(QMouseEvent* event) {
 
 void VideoWallWidget::keyPressEvent(QKeyEvent* event) {
     const int key = event->key();
-    if (wall_.fullScreen() && (key == Qt::Key_Escape || key == Qt::Key_Return || key == Qt::Key_Enter)) {
+    if (wall_.view().fullScreen() && (key == Qt::Key_Escape || key == Qt::Key_Return || key == Qt::Key_Enter)) {
         emit leaveFullScreenRequested();
         return;
     }

@@ -65,10 +65,10 @@ FrameItem itemFor(const std::vector<std::uint8_t>& unit, FrameKind kind, std::ui
 struct Rig {
     Rig() {
         wall.initialise(16);
-        wall.place(WallRect{54, 67, 874, 661}, 1, kWallBackgroundColour);
+        wall.view().place(WallRect{54, 67, 874, 661}, 1, kWallBackgroundColour);
         wall.startView(16);
-        wall.setYuvAvailable(true);
-        wall.setDrawPath(DrawPath::Yuv);
+        wall.pictures().setYuvAvailable(true);
+        wall.pictures().setDrawPath(DrawPath::Yuv);
         wall.setDisplayMode(DisplayMode::Live);
         wall.setActiveChannels(0xFFFF, MapReset::IdentityWhenEmpty);
     }
@@ -90,10 +90,10 @@ TEST(ChannelDecoder, PredictedPicturesWaitForTheFirstKeyFrameThenDecodeBitExactl
     decoder.stop();
     EXPECT_EQ(decoder.picturesShown(), 6u);
     EXPECT_EQ(decoder.picturesDropped(), 5u);
-    EXPECT_EQ(rig.wall.pictureSize(2), (PictureSize{352, 288}));
-    EXPECT_TRUE(rig.wall.pictureChannels() & (1u << 2));
-    EXPECT_EQ(rig.wall.paneTime(2), 1'700'000'000);
-    const auto captions = rig.wall.captions(2);
+    EXPECT_EQ(rig.wall.pictures().pictureSize(2), (PictureSize{352, 288}));
+    EXPECT_TRUE(rig.wall.view().pictureChannels() & (1u << 2));
+    EXPECT_EQ(rig.wall.pictures().paneTime(2), 1'700'000'000);
+    const auto captions = rig.wall.pictures().captions(2);
     ASSERT_TRUE(captions);
     EXPECT_EQ(captions->line1.text, "CAM3 360x288");
     EXPECT_EQ(captions->line2.text.substr(0, 6), "LIVE  ");
@@ -140,7 +140,7 @@ TEST(ChannelDecoder, LineDoublingOfFourHundredEightyLinePictures) {
         decoder.queue().push(itemFor(units[0], FrameKind::Key, 352, 480));
         ASSERT_TRUE(rig.host.waitForPictures(1));
         decoder.stop();
-        auto access = rig.wall.lockChannel(0);
+        auto access = rig.wall.pictures().lockChannel(0);
         ASSERT_TRUE(access);
         const auto pic = access->picture();
         std::size_t equal_pairs = 0;
@@ -161,7 +161,7 @@ TEST(ChannelDecoder, LineDoublingOfFourHundredEightyLinePictures) {
 TEST(ChannelDecoder, RgbPathStoresRowsBottomUp) {
     const auto units = accessUnits(testing::readFile(testing::clipPath("clip352x288.264")));
     Rig rig;
-    rig.wall.setDrawPath(DrawPath::Rgb);
+    rig.wall.pictures().setDrawPath(DrawPath::Rgb);
     ChannelDecoder decoder(0, rig.wall, rig.host);
     decoder.queue().push(itemFor(units[0], FrameKind::Key, 352, 288));
     // No YUV hook on the RGB path: wait for the picture count instead.
@@ -175,7 +175,7 @@ TEST(ChannelDecoder, RgbPathStoresRowsBottomUp) {
     std::vector<std::uint8_t> top_down(kPictureBufferBytes);
     ASSERT_EQ(PT_H264dec_GetOneFrame(reference, units[0].data(), static_cast<int>(units[0].size()), top_down),
               kDecodedPicture);
-    auto access = rig.wall.lockChannel(0);
+    auto access = rig.wall.pictures().lockChannel(0);
     const auto pic = access->picture();
     const std::size_t row = 352 * 3;
     for (std::size_t r : {std::size_t{0}, std::size_t{100}, std::size_t{287}})

@@ -33,7 +33,7 @@ constexpr QRgb kLoss = qRgb(255, 255, 0);
 void writeTestPicture(media::VideoWall& wall, int channel) {
     constexpr int w = 352, h = 288;
     {
-        auto access = wall.lockChannel(channel);
+        auto access = wall.pictures().lockChannel(channel);
         ASSERT_TRUE(access);
         ASSERT_TRUE(access->setSize({w, h}));
         auto pixels = access->picture();
@@ -48,7 +48,7 @@ void writeTestPicture(media::VideoWall& wall, int channel) {
             }
         }
     }
-    wall.markChannel(channel);
+    wall.view().markChannel(channel);
 }
 
 QImage solid(QRgb colour) {
@@ -64,12 +64,12 @@ class VideoWallWidgetTest : public ::testing::Test {
 protected:
     void SetUp() override {
         wall.initialise(16);
-        wall.setYuvAvailable(false);
-        wall.setDrawPath(media::DrawPath::Rgb);
-        wall.place(kPlace, 1, media::kWallBackgroundColour);
-        wall.setCaptionStyle(2);  // no captions over the test pictures
-        ASSERT_TRUE(wall.selectLayout(14));
-        ASSERT_EQ(wall.layout(), 14);
+        wall.pictures().setYuvAvailable(false);
+        wall.pictures().setDrawPath(media::DrawPath::Rgb);
+        wall.view().place(kPlace, 1, media::kWallBackgroundColour);
+        wall.painter().setCaptionStyle(2);  // no captions over the test pictures
+        ASSERT_TRUE(wall.view().selectLayout(14));
+        ASSERT_EQ(wall.view().layout(), 14);
         widget = std::make_unique<VideoWallWidget>(wall);
         widget->resize(kPlace.width(), kPlace.height());
         widget->setLogoPicture(solid(kLogo));
@@ -105,7 +105,7 @@ TEST_F(VideoWallWidgetTest, PicturePaintedUprightWithTheEdgeTrimmed) {
 TEST_F(VideoWallWidgetTest, PlanarPictureConvertedOnTheRgbPath) {
     wall.setActiveChannels(0x0001, media::MapReset::Keep);
     {
-        auto access = wall.lockChannel(0);
+        auto access = wall.pictures().lockChannel(0);
         ASSERT_TRUE(access);
         ASSERT_TRUE(access->setSize({352, 288}));
         auto pixels = access->picture();
@@ -115,9 +115,9 @@ TEST_F(VideoWallWidgetTest, PlanarPictureConvertedOnTheRgbPath) {
         std::memset(pixels.data() + luma, 90, luma / 4);
         std::memset(pixels.data() + luma + luma / 4, 240, luma / 4);
     }
-    wall.markChannel(0);
-    wall.setYuvAvailable(true);
-    ASSERT_TRUE(wall.setDrawPath(media::DrawPath::Yuv));
+    wall.view().markChannel(0);
+    wall.pictures().setYuvAvailable(true);
+    ASSERT_TRUE(wall.pictures().setDrawPath(media::DrawPath::Yuv));
     const QImage image = grab();
     const QColor c = image.pixelColor(kPane0.center());
     EXPECT_GT(c.red(), 200);
@@ -128,7 +128,7 @@ TEST_F(VideoWallWidgetTest, PlanarPictureConvertedOnTheRgbPath) {
 TEST_F(VideoWallWidgetTest, LogoForInactiveAndVideoLossForLostChannels) {
     wall.setActiveChannels(0x0001, media::MapReset::Keep);
     writeTestPicture(wall, 0);
-    wall.setCaptionStyle(0);
+    wall.painter().setCaptionStyle(0);
     widget->setContextSource([] {
         media::PaintContext c;
         c.session = media::SessionView::Live;
@@ -179,7 +179,7 @@ TEST_F(VideoWallWidgetTest, DropOnAnotherPaneExchangesTheChannels) {
     QTest::mouseMove(widget.get(), kPane1.center());
     QTest::mouseRelease(widget.get(), Qt::LeftButton, {}, kPane1.center());
     EXPECT_FALSE(widget->dragging());
-    const auto map = wall.paneMap();
+    const auto map = wall.view().paneMap();
     EXPECT_EQ(map[0], 1);
     EXPECT_EQ(map[1], 0);
     ASSERT_EQ(exchanged.count(), 1);
@@ -196,7 +196,7 @@ TEST_F(VideoWallWidgetTest, DropLandsWhereTheDragImageCentreIs) {
     // the image's centre has moved over pane 1.
     QTest::mousePress(widget.get(), Qt::LeftButton, {}, QPoint(kPane0.left() + 8, kPane0.center().y()));
     QTest::mouseRelease(widget.get(), Qt::LeftButton, {}, QPoint(kPane0.left() + 118, kPane0.center().y()));
-    EXPECT_EQ(wall.paneMap()[0], 1);
+    EXPECT_EQ(wall.view().paneMap()[0], 1);
 }
 
 TEST_F(VideoWallWidgetTest, DropOnTheGapOrAnInactivePaneChangesNothing) {
@@ -207,18 +207,18 @@ TEST_F(VideoWallWidgetTest, DropOnTheGapOrAnInactivePaneChangesNothing) {
     const int gap_x = 205;
     const int release_x = gap_x + hot_x - (kPane0.width() - 2 - 1) / 2;
     QTest::mouseRelease(widget.get(), Qt::LeftButton, {}, QPoint(release_x, kPane0.center().y()));
-    EXPECT_EQ(wall.paneMap()[0], 0);
-    EXPECT_EQ(wall.paneMap()[1], 1);
+    EXPECT_EQ(wall.view().paneMap()[0], 0);
+    EXPECT_EQ(wall.view().paneMap()[1], 1);
     // Pane 2's channel is not active: no exchange.
     QTest::mousePress(widget.get(), Qt::LeftButton, {}, kPane0.center());
     QTest::mouseRelease(widget.get(), Qt::LeftButton, {}, kPane2.center());
-    EXPECT_EQ(wall.paneMap()[0], 0);
-    EXPECT_EQ(wall.paneMap()[2], 2);
+    EXPECT_EQ(wall.view().paneMap()[0], 0);
+    EXPECT_EQ(wall.view().paneMap()[2], 2);
     // A press on an inactive pane starts no drag.
     QTest::mousePress(widget.get(), Qt::LeftButton, {}, kPane2.center());
     EXPECT_FALSE(widget->dragging());
     QTest::mouseRelease(widget.get(), Qt::LeftButton, {}, kPane0.center());
-    EXPECT_EQ(wall.paneMap()[2], 2);
+    EXPECT_EQ(wall.view().paneMap()[2], 2);
 }
 
 TEST_F(VideoWallWidgetTest, DoubleClickTogglesSingleView) {
@@ -229,9 +229,9 @@ TEST_F(VideoWallWidgetTest, DoubleClickTogglesSingleView) {
     // click in place of the second press.
     QTest::mouseClick(widget.get(), Qt::LeftButton, {}, kPane2.center());
     QTest::mouseDClick(widget.get(), Qt::LeftButton, {}, kPane2.center());
-    EXPECT_EQ(wall.layout(), 0);
-    EXPECT_TRUE(wall.singleViewActive());
-    EXPECT_EQ(wall.visibleChannels(), 0x0004);
+    EXPECT_EQ(wall.view().layout(), 0);
+    EXPECT_TRUE(wall.view().singleViewActive());
+    EXPECT_EQ(wall.view().visibleChannels(), 0x0004);
     EXPECT_EQ(changed.count(), 1);
     // Until its decoder shows the next picture the channel is out of the
     // active copy and the wall shows the logo; then the picture fills it.
@@ -243,8 +243,8 @@ TEST_F(VideoWallWidgetTest, DoubleClickTogglesSingleView) {
 
     QTest::mouseClick(widget.get(), Qt::LeftButton, {}, QPoint(410, 300));
     QTest::mouseDClick(widget.get(), Qt::LeftButton, {}, QPoint(410, 300));
-    EXPECT_EQ(wall.layout(), 14);
-    EXPECT_FALSE(wall.singleViewActive());
+    EXPECT_EQ(wall.view().layout(), 14);
+    EXPECT_FALSE(wall.view().singleViewActive());
     EXPECT_EQ(changed.count(), 2);
 }
 
@@ -253,7 +253,7 @@ TEST_F(VideoWallWidgetTest, DoubleClickOnNoPaneDoesNothing) {
     QSignalSpy changed(widget.get(), &VideoWallWidget::viewChanged);
     QTest::mouseClick(widget.get(), Qt::LeftButton, {}, QPoint(205, 60));  // the gap
     QTest::mouseDClick(widget.get(), Qt::LeftButton, {}, QPoint(205, 60));
-    EXPECT_EQ(wall.layout(), 14);
+    EXPECT_EQ(wall.view().layout(), 14);
     EXPECT_EQ(changed.count(), 0);
 }
 
