@@ -33,9 +33,9 @@ std::string cut(const std::string& text, std::size_t limit) { return text.substr
 
 bool holds(const media::WallRect& r, int x, int y) { return x >= r.left && x < r.right && y >= r.top && y < r.bottom; }
 
-// Controls whose behaviour belongs to later work. They are drawn, but
-// disabled until that work fills them in.
-constexpr ControlId kLaterWork[] = {
+// Controls this client draws but has no behaviour behind: they stay
+// disabled.
+constexpr ControlId kUnavailableControls[] = {
     ControlId::Pan, ControlId::Zoom,  // PTZ panel
     ControlId::RSearch,               // remote search dialog
     ControlId::LSearch,               // local search and the local player
@@ -84,7 +84,7 @@ void ClientController::start() {
     mixer_.setVolume(volume_);
 
     for (int i = 0; i < kPlaybackButtons; ++i) setEnabled(playbackButton(i), false);
-    for (ControlId later : kLaterWork) setEnabled(later, false);
+    for (ControlId control : kUnavailableControls) setEnabled(control, false);
     setEnabled(ControlId::Live, false);  // until a session logs in
     wall_.view().selectLayout(kSixteenPaneLayout);
     setPressed(splitButton(kSplitButtons - 1), true);
@@ -130,8 +130,7 @@ void ClientController::sliderMoved(ControlId slider, std::uint32_t position) {
     mixer_.setVolume(volume_);
 }
 
-// Channel and split buttons. While the PTZ panel's dome menu is up they are
-// ignored; that panel comes with the PTZ work.
+// Channel and split buttons.
 void ClientController::pressChannel(int k) {
     if (!wall_.view().selectSingleChannel(k)) return;
     for (int i = 0; i < kChannelButtons; ++i) setPressed(channelButton(i), i == k);
@@ -166,15 +165,14 @@ void ClientController::highlightShownChannel() {
         setPressed(channelButton(i), single && (shown & (1u << i)) != 0);
 }
 
-// The recorder sends only the channels on screen. During remote playback
-// the mask goes out as PLAY_VIEW_CH, with the playback work.
+// The recorder sends only the channels on screen; in live view the mask
+// goes out with a new live request.
 void ClientController::resendVisibleMask() {
     if (liveOn()) session_->liveRequest(wall_.view().visibleChannels());
 }
 
 // While frozen, the panes newly on screen would stay empty until the next
-// picture: the window waits briefly and repaints from the buffers. Marking
-// a changed view for playback comes with the playback work.
+// picture: the window waits briefly and repaints from the buffers.
 void ClientController::afterViewChange() {
     if (liveOn() && session_->frozen()) {
         pause_(kFrozenRepaintDelay);
@@ -183,13 +181,12 @@ void ClientController::afterViewChange() {
 }
 
 // The channels the recorder delivers, as the session applied them to the
-// wall. The local player's mask takes their place with the local playback
-// work.
+// wall; none without a session.
 std::uint32_t ClientController::availableChannels() const { return session_ ? wall_.view().activeChannels() : 0u; }
 
 void ClientController::pressPlayback(int index) {
-    // In live view the fourth button freezes and thaws the pictures. Remote
-    // and local playback codes come with the playback work.
+    // In live view the fourth button freezes and thaws the pictures; the
+    // other playback buttons do nothing.
     if (playbackButton(index) != ControlId::Freeze) return;
     if (wall_.displayMode() != media::DisplayMode::Live || !liveOn()) return;
     const bool freeze = !session_->frozen();
@@ -291,7 +288,7 @@ void ClientController::pressSound() {
 void ClientController::pressSelAudio() { audio_choice_.next(availableChannels()); }
 
 void ClientController::pressLive() {
-    // A local player (local playback work) also keeps the button idle.
+    // Idle during remote playback and before login.
     if (wall_.displayMode() == media::DisplayMode::RemotePlayback || !loggedIn()) return;
     if (session_->liveOn())
         session_->liveStop();
@@ -325,7 +322,7 @@ void ClientController::pressMike() {
 }
 
 void ClientController::pressAudio() {
-    // Remote playback counts as well once the playback work lands.
+    // Sound is switched in live view only.
     if (!liveOn() || !session_->soundOutput()) return;
     session_->audioOnOff(!session_->audioFlag());
 }
@@ -414,10 +411,9 @@ void ClientController::onWindowPost(const session::WindowPost& post) {
             setPressed(ControlId::Mike, false);
             view_.buttonsChanged();
             return;
-        // In CD mode the local search opens right after start-up, with the
-        // local playback work.
+        // Start-up asks nothing more of the controller.
         case WindowMessage::StartUpDone: return;
-        default: return;  // PTZ, progress, event jump: with their dialogs
+        default: return;  // PTZ, progress, event jump: no window here shows them
     }
 }
 
@@ -448,14 +444,12 @@ std::string ClientController::text(std::uint16_t id) const {
 void ClientController::shutdown() {
     if (shut_down_) return;
     shut_down_ = true;
-    // The local player goes first once the local playback work adds it.
     audio_choice_.select(-1);
     if (session_) {
         if (session_->liveOn()) {
             session_->liveStop();
             pause_(kShutdownStepPause);
         }
-        // Remote playback and archive transfer stops join here with their work.
         if (session_->talking()) {
             session_->talkStop();
             pause_(kShutdownStepPause);

@@ -191,8 +191,7 @@ public:
     // slots (the Save button is disabled and the poll timer started); jobs
     // beyond the free slots are refused and returned. Each tick stops and
     // deletes the finished jobs; once every slot is free the timer stops and
-    // Save is enabled again. The picture saver itself comes with the
-    // still-image export work.
+    // Save is enabled again.
     std::vector<std::unique_ptr<SaveJob>> startSaveJobs(std::vector<std::unique_ptr<SaveJob>> jobs);
     void saveJobTick();
     std::size_t runningSaveJobs() const;

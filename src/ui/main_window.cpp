@@ -358,8 +358,7 @@ media::PaintContext MainWindow::paintContext() const {
     if (!session) return context;
     context.session = session->liveOn() ? media::SessionView::Live : media::SessionView::Other;
     context.video_loss = static_cast<std::uint16_t>(session->videoLossMask() & 0xFFFF);
-    // Per-channel video-loss texts are a setting of the local settings
-    // work; every channel shows its text until then.
+    // Every channel shows its video-loss text.
     context.video_loss_text = 0xFFFF;
     context.sound_output = session->soundOutput();
     return context;
@@ -384,9 +383,9 @@ void MainWindow::repaintWall() { wall_widget_->update(); }
 void MainWindow::showNotice(const app::NoticeBox& box) {
     auto* dialog = new NoticeDialog(box, this);
     dialog->setOpacityByte(settings_.alpha(app::OpacitySlot::NoticeBox));
-    // The answers to the remote-search question (kind 4) and to the
-    // firmware question (0x0B) are acted on with the remote playback and
-    // firmware upgrade work; every answer frees the box for the next notice.
+    // No answer leads to an action here (the remote-search question, kind
+    // 4, and the firmware question, 0x0B, included); every answer frees the
+    // box for the next notice.
     connect(dialog, &NoticeDialog::answered, this, [this](NoticeDialog::Answer) {
         if (controller_) controller_->noticeClosed();
     });
@@ -504,8 +503,7 @@ QPixmap MainWindow::fullScreenShot() {
 // ---------------------------------------------------------------- painting
 
 bool MainWindow::positionBarShown() const {
-    // Remote playback and the local player bring the position bar with
-    // their work.
+    // The position bar belongs to remote playback.
     return wall_.displayMode() == media::DisplayMode::RemotePlayback;
 }
 

@@ -146,7 +146,7 @@ TEST(ClientController, StartUpSavesMixerLogsAndOpensConnect) {
     ASSERT_EQ(rig.log.entries().size(), 1u);
     EXPECT_EQ(rig.log.entries()[0].category, session::LogCategory::Program);
     EXPECT_EQ(rig.log.entries()[0].action, 1u);
-    // Playback bar and the controls of later work stay disabled.
+    // The playback bar and the unavailable controls stay disabled.
     for (int i = 0; i < kPlaybackButtons; ++i) EXPECT_FALSE(rig.enabled(playbackButton(i))) << i;
     for (ControlId c : {ControlId::RSearch, ControlId::LSearch, ControlId::Save, ControlId::FirmUp, ControlId::Pan})
         EXPECT_FALSE(rig.enabled(c));

@@ -368,8 +368,8 @@ void VideoWallWidget::paintOverlays(QPainter& painter, const media::PaneView& vi
         painter.drawImage(QPoint(cell.left() + view.watermark_icon->x, cell.top() + view.watermark_icon->y),
                           watermark_icons_[which]);
     }
-    // The speed indicator and the PTZ state icon come with the playback and
-    // PTZ work, which own the values they show.
+    // No speed indicator or PTZ state icon: nothing here supplies their
+    // values.
     if (view.watermark_warning && view.warning_font_height > 0) {
         QFont font(QStringLiteral("Arial"));
         font.setPixelSize(view.warning_font_height);
