@@ -17,6 +17,7 @@
 #include "app/audio_channel_choice.h"
 #include "app/mixer_control.h"
 #include "app/operation_log.h"
+#include "app/string_uses.h"
 #include "media/audio/sound_in.h"
 #include "media/video/video_wall.h"
 #include "session/dvr_session.h"
@@ -72,7 +73,7 @@ inline constexpr std::chrono::milliseconds kShutdownStepPause{100};
 inline constexpr std::uint16_t kNoticeDisconnect = 0x02;
 inline constexpr std::uint16_t kNoticeRefused = 0x0F;
 inline constexpr std::uint16_t kNoticeVersion = 0x13;
-inline constexpr std::uint16_t kVersionStringId = 5410;
+inline constexpr std::uint16_t kVersionStringId = app::stringNumber("version notice: label");
 inline constexpr std::size_t kMaxAddressChars = 132;
 inline constexpr std::size_t kMaxUserChars = 16;
 inline constexpr std::size_t kMaxPasswordChars = 16;

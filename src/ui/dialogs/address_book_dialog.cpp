@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "app/local_settings.h"
+#include "app/string_uses.h"
 #include "ui/operator_text.h"
 #include "ui/skin/skin_button.h"
 #include "ui/skin/skin_text_controls.h"
@@ -16,9 +17,15 @@ namespace kalix::ui {
 
 namespace {
 
-constexpr std::uint16_t kTitleText = 5505, kAddressText = 5497, kPortText = 5540, kDescriptionText = 5881,
-                        kLastUseText = 5509, kDeleteText = 5506, kEditText = 5507, kSaveText = 5508,
-                        kOkText = 5541, kCancelText = 5542;
+constexpr std::uint16_t kTitleText = app::stringNumber("address book: title");
+constexpr std::uint16_t kAddressText = app::stringNumber("recorder address");
+constexpr std::uint16_t kPortText = app::stringNumber("port");
+constexpr std::uint16_t kDescriptionText = app::stringNumber("description");
+constexpr std::uint16_t kLastUseText = app::stringNumber("address book: last connection");
+constexpr std::uint16_t kDeleteText = app::stringNumber("address book: delete");
+constexpr std::uint16_t kEditText = app::stringNumber("address book: edit");
+constexpr std::uint16_t kSaveText = app::stringNumber("address book: save");
+constexpr std::uint16_t kOkText = app::stringNumber("ok"), kCancelText = app::stringNumber("cancel");
 
 // Control numbers of the address book.
 enum class BookControl : int { Ok = 1, Cancel = 2, List = 914, Delete = 480, Edit = 481, Save = 482, Description = 530 };

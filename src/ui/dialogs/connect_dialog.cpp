@@ -6,6 +6,7 @@
 #include <QShowEvent>
 #include <QVBoxLayout>
 
+#include "app/string_uses.h"
 #include "session/address_resolver.h"
 #include "ui/dialogs/address_book_dialog.h"
 #include "ui/operator_text.h"
@@ -16,9 +17,16 @@ namespace kalix::ui {
 
 namespace {
 
-constexpr std::uint16_t kTitleText = 5500, kAddressText = 5497, kPortText = 5540, kUserText = 5501,
-                        kPasswordText = 5502, kDescriptionText = 5881, kDefaultOnText = 5503,
-                        kDefaultOffText = 5504, kAddressBookText = 5505, kOkText = 5541, kCancelText = 5542;
+constexpr std::uint16_t kTitleText = app::stringNumber("connect dialog: title");
+constexpr std::uint16_t kAddressText = app::stringNumber("recorder address");
+constexpr std::uint16_t kPortText = app::stringNumber("port");
+constexpr std::uint16_t kUserText = app::stringNumber("connect dialog: user name");
+constexpr std::uint16_t kPasswordText = app::stringNumber("connect dialog: password");
+constexpr std::uint16_t kDescriptionText = app::stringNumber("description");
+constexpr std::uint16_t kDefaultOnText = app::stringNumber("connect dialog: default port");
+constexpr std::uint16_t kDefaultOffText = app::stringNumber("connect dialog: other port");
+constexpr std::uint16_t kAddressBookText = app::stringNumber("address book: title");
+constexpr std::uint16_t kOkText = app::stringNumber("ok"), kCancelText = app::stringNumber("cancel");
 
 constexpr int kButtonHeight = 24, kWideButtonWidth = 110, kDialogButtonWidth = 76;
 constexpr int kPortWidth = 70, kAccountWidth = 150;

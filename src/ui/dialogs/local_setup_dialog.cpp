@@ -13,6 +13,7 @@
 
 #include <vector>
 
+#include "app/string_uses.h"
 #include "ui/operator_text.h"
 #include "ui/skin/skin_button.h"
 #include "ui/skin/skin_check_button.h"
@@ -23,15 +24,22 @@ namespace kalix::ui {
 namespace {
 
 // String numbers of the dialog's texts.
-constexpr std::uint16_t kTitleText = 5650;
-constexpr std::uint16_t kPageTexts[] = {5651, 5652, 5653, 5654};
-constexpr std::uint16_t kCheckAllText = 5655, kClearAllText = 5656, kCloseText = 5663;
-constexpr std::uint16_t kGlobalRowTexts[] = {5657, 5658, 5659, 5660, 5661, 5662};
-constexpr std::uint16_t kFolderTitleText = 5380;
-constexpr std::uint16_t kOpacityRowFirst = 5640;
-constexpr std::uint16_t kAudioRowFirst = 5392;
-constexpr std::uint16_t kOnText = 5344, kOffText = 5340;
-constexpr std::uint16_t kOkText = 5541, kCancelText = 5542;
+constexpr std::uint16_t kTitleText = app::stringNumber("local setup: title");
+constexpr std::uint16_t kPageTexts[] = {
+    app::stringNumber("local setup: pages", 0), app::stringNumber("local setup: pages", 1),
+    app::stringNumber("local setup: pages", 2), app::stringNumber("local setup: pages", 3)};
+constexpr std::uint16_t kCheckAllText = app::stringNumber("local setup: check all");
+constexpr std::uint16_t kClearAllText = app::stringNumber("local setup: clear all");
+constexpr std::uint16_t kCloseText = app::stringNumber("local setup: close");
+constexpr std::uint16_t kGlobalRowTexts[] = {
+    app::stringNumber("local setup: global rows", 0), app::stringNumber("local setup: global rows", 1),
+    app::stringNumber("local setup: global rows", 2), app::stringNumber("local setup: global rows", 3),
+    app::stringNumber("local setup: global rows", 4), app::stringNumber("local setup: global rows", 5)};
+constexpr std::uint16_t kFolderTitleText = app::stringNumber("folder browser: title");
+constexpr std::uint16_t kOpacityRowFirst = app::stringNumber("opacity slots");
+constexpr std::uint16_t kAudioRowFirst = app::stringNumber("audio buffers");
+constexpr std::uint16_t kOnText = app::stringNumber("on"), kOffText = app::stringNumber("off");
+constexpr std::uint16_t kOkText = app::stringNumber("ok"), kCancelText = app::stringNumber("cancel");
 
 constexpr int kPageButtonWidth = 104, kButtonHeight = 24, kDialogButtonWidth = 76;
 constexpr int kChoiceWidth = 200, kLocationWidth = 380;
@@ -191,9 +199,14 @@ enum GlobalIndex : std::size_t { kDrawModeRow, kDateFormatRow, kSaveFormatRow, k
 ChoiceList choicesOf(std::size_t row) {
     switch (row) {
         case kDrawModeRow: return {{{QStringLiteral("YUV"), 0}, {QStringLiteral("RGB"), 1}}, 100};
-        case kDateFormatRow: return {{{operatorText(5381), 0}, {operatorText(5382), 1}, {operatorText(5383), 2}}, 180};
+        case kDateFormatRow: return {{{operatorText(app::stringNumber("date formats", 0)), 0},
+                                      {operatorText(app::stringNumber("date formats", 1)), 1},
+                                      {operatorText(app::stringNumber("date formats", 2)), 2}},
+                                     180};
         case kSaveFormatRow: return {{{QStringLiteral("JPEG"), 0}, {QStringLiteral("BMP"), 1}, {QStringLiteral("TIF"), 2}}, 100};
-        case kHourSystemRow: return {{{operatorText(6073), 0}, {operatorText(6074), 1}}, 150};
+        case kHourSystemRow: return {{{operatorText(app::stringNumber("hour systems", 0)), 0},
+                                      {operatorText(app::stringNumber("hour systems", 1)), 1}},
+                                     150};
         case kWatermarkRow: return {{{operatorText(kOffText), 0}, {operatorText(kOnText), 1}}, 100};
         default: return {{}, 0};
     }

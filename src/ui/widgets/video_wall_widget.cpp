@@ -16,6 +16,7 @@
 #include <string>
 
 #include "app/string_table.h"
+#include "app/string_uses.h"
 #include "media/video/yuv_to_rgb.h"
 #include "protocol/trace.h"
 #include "ui/resource_bundle.h"
@@ -29,7 +30,7 @@ namespace {
 constexpr QRgb kDragFrameColour = qRgb(0x96, 0x50, 0x50);  // 0x505096 as the model writes it
 constexpr int kDragFrameWidth = 4;
 constexpr int kIconSize = 16;
-constexpr int kWatermarkWarningText = 6062;
+constexpr int kWatermarkWarningText = app::stringNumber("wall: watermark warning");
 
 QRect toQRect(const media::WallRect& r) { return QRect(r.left, r.top, r.width(), r.height()); }
 
