@@ -411,7 +411,7 @@ QWidget* LocalSetupDialog::buildDeinterlacePage() {
         row.check->setObjectName(numbered("deinterlace", "check", i));
         row.check->setChecked(model_.checked(which, i));
         connect(row.check, &SkinCheckButton::toggled, this,
-                [this, which, i](bool on) { model_.setChecked(which, i, on); });
+                [this, i](bool on) { model_.setChecked(app::LinkedPage::Deinterlace, i, on); });
         row.on = makeButton(0, skin::kSmallButton, operatorText(kOnText), {kSwitchWidth, 22}, page);
         row.on->setObjectName(numbered("deinterlace", "on", i));
         row.off = makeButton(0, skin::kSmallButton, operatorText(kOffText), {kSwitchWidth, 22}, page);
