@@ -427,7 +427,7 @@ void MainWindow::wallFullScreenChanged() {
 
 // The drawing path follows the draw mode (the RGB path when asked for on
 // the command line). Running decoders see the new path at their next
-// picture run and deliver in the new format; until then the widget draws
+// picture run and deliver in the new format; meanwhile the widget draws
 // what the buffers hold.
 void MainWindow::applyDrawMode() {
     const bool rgb = setup_.draw_path == DrawPathChoice::Rgb || settings_.draw_mode == app::DrawMode::Rgb;
