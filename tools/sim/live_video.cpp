@@ -37,7 +37,7 @@ std::vector<std::uint8_t> buildLiveVideoUnit(std::span<const std::uint8_t> bytes
     const std::uint8_t kind = slice_kind == SliceKind::Key ? kKindKey : kKindPredicted;
     enc[0] = static_cast<std::uint8_t>(coded);
     enc[1] = static_cast<std::uint8_t>(coded >> 8);
-    enc[2] = static_cast<std::uint8_t>(((coded >> 16) & 0x0F) | (kind << 6));
+    enc[2] = static_cast<std::uint8_t>(((coded >> 16) & 0x0F) | (static_cast<std::size_t>(kind) << 6));
     enc[4] = static_cast<std::uint8_t>(size.height / 16);
     enc[5] = static_cast<std::uint8_t>(size.width / 16);
     protocol::putLe32(enc + 20, time.seconds);
