@@ -20,10 +20,10 @@
 #include <thread>
 #include <vector>
 
-#include "media/audio_block_queue.h"
-#include "media/audio_player.h"
-#include "media/g726.h"
-#include "media/sdl_sound_output.h"
+#include "media/audio/audio_block_queue.h"
+#include "media/audio/audio_player.h"
+#include "media/audio/g726.h"
+#include "media/audio/sdl_sound_output.h"
 
 using namespace kalix;
 using Clock = std::chrono::steady_clock;

@@ -13,7 +13,7 @@
 #include <string>
 #include <string_view>
 
-#include "media/channel_decoder.h"
+#include "media/video/channel_decoder.h"
 #include "sim/clip_rewriter.h"
 
 namespace {
@@ -54,10 +54,10 @@ int main(int argc, char** argv) {
 
     media::VideoWall wall;
     wall.initialise(16);
-    wall.place(media::WallRect{54, 67, 874, 661}, 1, media::kWallBackgroundColour);
+    wall.view().place(media::WallRect{54, 67, 874, 661}, 1, media::kWallBackgroundColour);
     wall.startView(16);
-    wall.setYuvAvailable(true);
-    wall.setDrawPath(mode == "yuv" ? media::DrawPath::Yuv : media::DrawPath::Rgb);
+    wall.pictures().setYuvAvailable(true);
+    wall.pictures().setDrawPath(mode == "yuv" ? media::DrawPath::Yuv : media::DrawPath::Rgb);
     wall.setDisplayMode(media::DisplayMode::Live);
     wall.setActiveChannels(0xFFFF, media::MapReset::IdentityWhenEmpty);
     BenchHost host;

@@ -1,7 +1,7 @@
 // Throughput of the G.726 coder on the talk path's unit of work: one
 // 8,192-byte capture buffer (4,096 values) to 1,536 bytes, and back.
 
-#include "media/g726.h"
+#include "media/audio/g726.h"
 
 #include <benchmark/benchmark.h>
 

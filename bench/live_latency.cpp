@@ -57,8 +57,8 @@ int main(int argc, char** argv) {
 
     media::VideoWall wall;
     wall.initialise(16);
-    wall.setYuvAvailable(true);
-    wall.setDrawPath(media::DrawPath::Yuv);
+    wall.pictures().setYuvAvailable(true);
+    wall.pictures().setDrawPath(media::DrawPath::Yuv);
     std::mutex mutex;
     std::vector<double> latency_ms;
     latency_ms.reserve(static_cast<std::size_t>(seconds * channels * fps + 1000));

@@ -9,9 +9,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "media/stream_header_writer.h"
+#include "media/video/stream_header_writer.h"
 #include "media/unit_router.h"
-#include "media/yuv_to_rgb.h"
+#include "media/video/yuv_to_rgb.h"
 #include "protocol/byte_order.h"
 
 namespace {

@@ -11,7 +11,7 @@
 
 #include "app/string_table.h"
 #include "skin_painter.h"
-#include "ui/skin_catalogue.h"
+#include "ui/skin/skin_catalogue.h"
 
 namespace fs = std::filesystem;
 

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "ui/skin_catalogue.h"
+#include "ui/skin/skin_catalogue.h"
 
 namespace kalix::res {
 

@@ -32,9 +32,9 @@ std::string cut(const std::string& text, std::size_t limit) { return text.substr
 
 bool holds(const media::WallRect& r, int x, int y) { return x >= r.left && x < r.right && y >= r.top && y < r.bottom; }
 
-// Controls whose behaviour belongs to later work. They are drawn, but
-// disabled until that work fills them in.
-constexpr ControlId kLaterWork[] = {
+// Controls this client draws but has no behaviour behind: they stay
+// disabled.
+constexpr ControlId kUnavailableControls[] = {
     ControlId::Pan, ControlId::Zoom,  // PTZ panel
     ControlId::RSearch,               // remote search dialog
     ControlId::LSearch,               // local search and the local player
@@ -65,7 +65,7 @@ ClientController::ClientController(ControllerDeps deps)
       storage_(deps.storage),
       now_(std::move(deps.now)),
       pause_(std::move(deps.pause)),
-      audio_choice_([&wall = deps.wall](int channel) { return wall.isChannelVisible(channel); }) {
+      audio_choice_([&wall = deps.wall](int channel) { return wall.view().isChannelVisible(channel); }) {
     if (!pause_) pause_ = [](std::chrono::milliseconds d) { std::this_thread::sleep_for(d); };
 }
 
@@ -83,9 +83,9 @@ void ClientController::start() {
     mixer_.setVolume(volume_);
 
     for (int i = 0; i < kPlaybackButtons; ++i) setEnabled(playbackButton(i), false);
-    for (ControlId later : kLaterWork) setEnabled(later, false);
+    for (ControlId control : kUnavailableControls) setEnabled(control, false);
     setEnabled(ControlId::Live, false);  // until a session logs in
-    wall_.selectLayout(kSixteenPaneLayout);
+    wall_.view().selectLayout(kSixteenPaneLayout);
     setPressed(splitButton(kSplitButtons - 1), true);
     audio_choice_.select(-1);
     writeLog(session::LogCategory::Program, 1);
@@ -129,10 +129,9 @@ void ClientController::sliderMoved(ControlId slider, std::uint32_t position) {
     mixer_.setVolume(volume_);
 }
 
-// Channel and split buttons. While the PTZ panel's dome menu is up they are
-// ignored; that panel comes with the PTZ work.
+// Channel and split buttons.
 void ClientController::pressChannel(int k) {
-    if (!wall_.selectSingleChannel(k)) return;
+    if (!wall_.view().selectSingleChannel(k)) return;
     for (int i = 0; i < kChannelButtons; ++i) setPressed(channelButton(i), i == k);
     resendVisibleMask();
     if ((availableChannels() & (1u << k)) != 0) audio_choice_.select(k);
@@ -141,7 +140,7 @@ void ClientController::pressChannel(int k) {
 }
 
 void ClientController::pressSplit(int index) {
-    if (!wall_.selectLayout(kSplitLayouts[static_cast<std::size_t>(index)])) return;
+    if (!wall_.view().selectLayout(kSplitLayouts[static_cast<std::size_t>(index)])) return;
     for (int i = 0; i < kSplitButtons; ++i) setPressed(splitButton(i), i == index);
     followLayout();
 }
@@ -159,21 +158,20 @@ void ClientController::followLayout() {
 // In the one-pane layout the button of the shown channel is the pressed one;
 // otherwise none is.
 void ClientController::highlightShownChannel() {
-    const std::uint16_t shown = wall_.visibleChannels();
-    const bool single = wall_.layout() == kSplitLayouts[0] && std::popcount(shown) == 1;
+    const std::uint16_t shown = wall_.view().visibleChannels();
+    const bool single = wall_.view().layout() == kSplitLayouts[0] && std::popcount(shown) == 1;
     for (int i = 0; i < kChannelButtons; ++i)
         setPressed(channelButton(i), single && (shown & (1u << i)) != 0);
 }
 
-// The recorder sends only the channels on screen. During remote playback
-// the mask goes out as PLAY_VIEW_CH, with the playback work.
+// The recorder sends only the channels on screen; in live view the mask
+// goes out with a new live request.
 void ClientController::resendVisibleMask() {
-    if (liveOn()) session_->liveRequest(wall_.visibleChannels());
+    if (liveOn()) session_->liveRequest(wall_.view().visibleChannels());
 }
 
 // While frozen, the panes newly on screen would stay empty until the next
-// picture: the window waits briefly and repaints from the buffers. Marking
-// a changed view for playback comes with the playback work.
+// picture: the window waits briefly and repaints from the buffers.
 void ClientController::afterViewChange() {
     if (liveOn() && session_->frozen()) {
         pause_(kFrozenRepaintDelay);
@@ -182,13 +180,12 @@ void ClientController::afterViewChange() {
 }
 
 // The channels the recorder delivers, as the session applied them to the
-// wall. The local player's mask takes their place with the local playback
-// work.
-std::uint32_t ClientController::availableChannels() const { return session_ ? wall_.activeChannels() : 0u; }
+// wall; none without a session.
+std::uint32_t ClientController::availableChannels() const { return session_ ? wall_.view().activeChannels() : 0u; }
 
 void ClientController::pressPlayback(int index) {
-    // In live view the fourth button freezes and thaws the pictures. Remote
-    // and local playback codes come with the playback work.
+    // In live view the fourth button freezes and thaws the pictures; the
+    // other playback buttons do nothing.
     if (playbackButton(index) != ControlId::Freeze) return;
     if (wall_.displayMode() != media::DisplayMode::Live || !liveOn()) return;
     const bool freeze = !session_->frozen();
@@ -199,28 +196,28 @@ void ClientController::pressPlayback(int index) {
 }
 
 void ClientController::wallViewChanged() {
-    const auto split = std::ranges::find(kSplitLayouts, wall_.layout());
+    const auto split = std::ranges::find(kSplitLayouts, wall_.view().layout());
     for (int i = 0; i < kSplitButtons; ++i)
         setPressed(splitButton(i), split != kSplitLayouts.end() && i == split - kSplitLayouts.begin());
     followLayout();
 }
 
 void ClientController::leaveFullScreen() {
-    if (!wall_.leaveFullScreen()) return;
+    if (!wall_.view().leaveFullScreen()) return;
     view_.wallFullScreenChanged();
     view_.repaintWall();
 }
 
 void ClientController::pressFull() {
-    if (wall_.fullScreen() || monitors_.empty()) return;
+    if (wall_.view().fullScreen() || monitors_.empty()) return;
     const media::WallRect window = view_.windowRect();
     const int cx = (window.left + window.right) / 2;
     const int cy = (window.top + window.bottom) / 2;
     // A centre on none of the monitors (the window dragged off every screen)
     // takes the first one.
     const auto it = std::ranges::find_if(monitors_, [&](const media::WallRect& m) { return holds(m, cx, cy); });
-    wall_.clearSingleView();
-    wall_.enterFullScreen(it != monitors_.end() ? *it : monitors_.front());
+    wall_.view().clearSingleView();
+    wall_.view().enterFullScreen(it != monitors_.end() ? *it : monitors_.front());
     view_.wallFullScreenChanged();
     view_.repaintWall();
 }
@@ -290,7 +287,7 @@ void ClientController::pressSound() {
 void ClientController::pressSelAudio() { audio_choice_.next(availableChannels()); }
 
 void ClientController::pressLive() {
-    // A local player (local playback work) also keeps the button idle.
+    // Idle during remote playback and before login.
     if (wall_.displayMode() == media::DisplayMode::RemotePlayback || !loggedIn()) return;
     if (session_->liveOn())
         session_->liveStop();
@@ -299,12 +296,12 @@ void ClientController::pressLive() {
 }
 
 void ClientController::pressOsd() {
-    wall_.setCaptionStyle((wall_.captionStyle() + 1) % 3);
+    wall_.painter().setCaptionStyle((wall_.painter().captionStyle() + 1) % 3);
     view_.repaintWall();
 }
 
 void ClientController::pressArrange() {
-    wall_.restoreIdentityMap();
+    wall_.view().restoreIdentityMap();
     resendVisibleMask();
     highlightShownChannel();
     audio_choice_.check(availableChannels(), true);
@@ -324,7 +321,7 @@ void ClientController::pressMike() {
 }
 
 void ClientController::pressAudio() {
-    // Remote playback counts as well once the playback work lands.
+    // Sound is switched in live view only.
     if (!liveOn() || !session_->soundOutput()) return;
     session_->audioOnOff(!session_->audioFlag());
 }
@@ -412,10 +409,9 @@ void ClientController::onWindowPost(const session::WindowPost& post) {
             setPressed(ControlId::Mike, false);
             view_.buttonsChanged();
             return;
-        // In CD mode the local search opens right after start-up, with the
-        // local playback work.
+        // Start-up asks nothing more of the controller.
         case WindowMessage::StartUpDone: return;
-        default: return;  // PTZ, progress, event jump: with their dialogs
+        default: return;  // PTZ, progress, event jump: no window here shows them
     }
 }
 
@@ -446,14 +442,12 @@ std::string ClientController::text(std::uint16_t id) const {
 void ClientController::shutdown() {
     if (shut_down_) return;
     shut_down_ = true;
-    // The local player goes first once the local playback work adds it.
     audio_choice_.select(-1);
     if (session_) {
         if (session_->liveOn()) {
             session_->liveStop();
             pause_(kShutdownStepPause);
         }
-        // Remote playback and archive transfer stops join here with their work.
         if (session_->talking()) {
             session_->talkStop();
             pause_(kShutdownStepPause);
@@ -461,7 +455,7 @@ void ClientController::shutdown() {
         session_->close();
         session_.reset();
     }
-    if (wall_.leaveFullScreen()) view_.wallFullScreenChanged();
+    if (wall_.view().leaveFullScreen()) view_.wallFullScreenChanged();
     pause_(kShutdownStepPause);
     if (started_) {
         writeLog(session::LogCategory::Program, 2);

@@ -17,8 +17,9 @@
 #include "app/audio_channel_choice.h"
 #include "app/mixer_control.h"
 #include "app/operation_log.h"
-#include "media/sound_in.h"
-#include "media/video_wall.h"
+#include "app/string_uses.h"
+#include "media/audio/sound_in.h"
+#include "media/video/video_wall.h"
 #include "session/dvr_session.h"
 #include "session/event_sink.h"
 #include "session/operation_log_sink.h"
@@ -39,7 +40,7 @@ inline constexpr std::chrono::milliseconds kTalkRequestSpacing{2000};
 inline constexpr std::chrono::milliseconds kFrozenRepaintDelay{300};
 inline constexpr std::chrono::milliseconds kShutdownStepPause{100};
 
-inline constexpr std::uint16_t kVersionStringId = 5410;
+inline constexpr std::uint16_t kVersionStringId = app::stringNumber("version notice: label");
 inline constexpr std::size_t kMaxAddressChars = 132;
 inline constexpr std::size_t kMaxUserChars = 16;
 inline constexpr std::size_t kMaxPasswordChars = 16;
@@ -158,8 +159,7 @@ public:
     // slots (the Save button is disabled and the poll timer started); jobs
     // beyond the free slots are refused and returned. Each tick stops and
     // deletes the finished jobs; once every slot is free the timer stops and
-    // Save is enabled again. The picture saver itself comes with the
-    // still-image export work.
+    // Save is enabled again.
     std::vector<std::unique_ptr<SaveJob>> startSaveJobs(std::vector<std::unique_ptr<SaveJob>> jobs);
     void saveJobTick();
     std::size_t runningSaveJobs() const;

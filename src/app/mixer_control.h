@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "media/speaker_mixer.h"
+#include "media/audio/speaker_mixer.h"
 
 namespace kalix::app {
 

@@ -1,6 +1,7 @@
 #include "app/notice_texts.h"
 
 #include "app/string_table.h"
+#include "app/string_uses.h"
 #include "session/event_sink.h"
 
 namespace kalix::app {
@@ -14,8 +15,8 @@ struct NoticeRow {
 };
 
 constexpr std::uint16_t kAnyDetail = 0xFFFF;
-constexpr std::uint16_t kFirstNoticeString = 5051;
-constexpr std::uint16_t kLastNoticeString = 5092;
+constexpr std::uint16_t kFirstNoticeString = app::stringNumber("notices: titles and messages");
+constexpr std::uint16_t kLastNoticeString = app::stringNumber("notices: titles and messages", 41);
 
 // clang-format off
 constexpr NoticeRow kNotices[] = {
@@ -70,7 +71,8 @@ NoticeButtons noticeButtons(std::uint16_t kind, std::uint16_t detail) {
 }
 
 NoticeButtonStrings noticeButtonStrings(NoticeButtons buttons) {
-    constexpr std::uint16_t kOk = 5541, kCancel = 5542, kYes = 5543, kNo = 5544;
+    constexpr std::uint16_t kOk = app::stringNumber("ok"), kCancel = app::stringNumber("cancel");
+    constexpr std::uint16_t kYes = app::stringNumber("yes"), kNo = app::stringNumber("no");
     switch (buttons) {
     case NoticeButtons::Ok: return {kOk, 0};
     case NoticeButtons::OkCancel: return {kOk, kCancel};

@@ -13,12 +13,10 @@ namespace kalix::app {
 inline constexpr std::string_view kRemoteSetupErrorText = "Remote Setup Error!!!";
 
 // Whether the logged-in user holds the set-up right (right row 1 of the
-// recorder's rights table). The session does not keep the rights tables
-// yet: they arrive with the recorder's rights messages, which are handled
-// together with the rest of the administration. Until then every user has
-// what a session has before its first rights message, a cleared table, so
-// on recorders that decide by rights (product major version other than 0)
-// the web setup is refused.
+// recorder's rights table). The session keeps no rights tables, so every
+// user has what a session has before its first rights message, a cleared
+// table: on recorders that decide by rights (product major version other
+// than 0) the web setup is refused.
 inline constexpr bool kSetupRightBeforeRightsMessages = false;
 
 enum class WebSetupDecision : std::uint8_t {

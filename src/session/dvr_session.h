@@ -18,7 +18,7 @@
 #include <span>
 #include <string>
 
-#include "media/sound_in.h"
+#include "media/audio/sound_in.h"
 #include "protocol/message_header.h"
 #include "protocol/unique_fd.h"
 #include "session/event_sink.h"

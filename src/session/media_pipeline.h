@@ -13,9 +13,9 @@
 #include <memory>
 #include <mutex>
 
-#include "media/audio_block_queue.h"
-#include "media/audio_player.h"
-#include "media/channel_decoder.h"
+#include "media/audio/audio_block_queue.h"
+#include "media/audio/audio_player.h"
+#include "media/video/channel_decoder.h"
 #include "media/unit_router.h"
 #include "session/event_sink.h"
 #include "session/reassembly_buffer.h"

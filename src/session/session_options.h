@@ -10,10 +10,10 @@
 #include <string>
 #include <string_view>
 
-#include "media/audio_player.h"
-#include "media/channel_decoder.h"
-#include "media/sound_output.h"
-#include "media/video_wall.h"
+#include "media/audio/audio_player.h"
+#include "media/video/channel_decoder.h"
+#include "media/audio/sound_output.h"
+#include "media/video/video_wall.h"
 #include "protocol/transport.h"
 #include "session/audio_channel_owner.h"
 

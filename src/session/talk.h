@@ -7,8 +7,8 @@
 #include <memory>
 #include <span>
 
-#include "media/mic_sender.h"
-#include "media/sound_in.h"
+#include "media/audio/mic_sender.h"
+#include "media/audio/sound_in.h"
 #include "protocol/message_header.h"
 #include "session/session_core.h"
 

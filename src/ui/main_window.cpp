@@ -20,20 +20,20 @@
 
 #include "app/string_table.h"
 #include "session/address_resolver.h"
-#include "media/sdl_sound_output.h"
-#include "media/sound_in.h"
+#include "media/audio/sdl_sound_output.h"
+#include "media/audio/sound_in.h"
 #include "protocol/trace.h"
-#include "ui/connect_dialog.h"
-#include "ui/full_screen_bar.h"
-#include "ui/local_setup_dialog.h"
-#include "ui/notice_dialog.h"
+#include "ui/dialogs/connect_dialog.h"
+#include "ui/widgets/full_screen_bar.h"
+#include "ui/dialogs/local_setup_dialog.h"
+#include "ui/dialogs/notice_dialog.h"
 #include "ui/qt_settings_store.h"
 #include "ui/resource_bundle.h"
 #include "ui/screen_keeper.h"
-#include "ui/skin_button.h"
-#include "ui/skin_catalogue.h"
-#include "ui/skin_slider.h"
-#include "ui/video_wall_widget.h"
+#include "ui/skin/skin_button.h"
+#include "ui/skin/skin_catalogue.h"
+#include "ui/skin/skin_slider.h"
+#include "ui/widgets/video_wall_widget.h"
 
 namespace kalix::ui {
 
@@ -167,8 +167,8 @@ MainWindow::MainWindow(MainWindowSetup setup, QWidget* parent)
     wall_.initialise(media::kWallChannels);
     // The decoders deliver what the draw path asks for: planar pictures for
     // the OpenGL surface, RGB otherwise.
-    wall_.setYuvAvailable(VideoWallWidget::openGlUsable());
-    wall_.place(kWallRect, 1, media::kWallBackgroundColour);
+    wall_.pictures().setYuvAvailable(VideoWallWidget::openGlUsable());
+    wall_.view().place(kWallRect, 1, media::kWallBackgroundColour);
     wall_widget_ = new VideoWallWidget(wall_, this);
     wall_widget_->setGeometry(toQRect(kWallRect));
     applyDrawMode();
@@ -300,7 +300,7 @@ std::unique_ptr<session::DvrSession> MainWindow::makeSession(const app::ConnectR
                deinterlace[static_cast<std::size_t>(channel)] == 0;
     };
     options.live_audio.audio_buf = settings_.audioBuffer(app::AudioBufferSlot::Live);
-    const int char_width = wall_.captionCharWidth();
+    const int char_width = wall_.painter().captionCharWidth();
     options.live_video.text_width = [char_width](std::string_view s) { return static_cast<int>(s.size()) * char_width; };
     if (media::sdlSoundOutputPresent()) options.live_audio.make_output = [] { return media::makeSdlSoundOutput(); };
     options.live_audio.channels = controller_->audioChannelOwner();
@@ -358,8 +358,7 @@ media::PaintContext MainWindow::paintContext() const {
     if (!session) return context;
     context.session = session->liveOn() ? media::SessionView::Live : media::SessionView::Other;
     context.video_loss = static_cast<std::uint16_t>(session->videoLossMask() & 0xFFFF);
-    // Per-channel video-loss texts are a setting of the local settings
-    // work; every channel shows its text until then.
+    // Every channel shows its video-loss text.
     context.video_loss_text = 0xFFFF;
     context.sound_output = session->soundOutput();
     return context;
@@ -384,9 +383,9 @@ void MainWindow::repaintWall() { wall_widget_->update(); }
 void MainWindow::showNotice(const app::NoticeBox& box) {
     auto* dialog = new NoticeDialog(box, this);
     dialog->setOpacityByte(settings_.alpha(app::OpacitySlot::NoticeBox));
-    // The answers to the remote-search question (kind 4) and to the
-    // firmware question (0x0B) are acted on with the remote playback and
-    // firmware upgrade work; every answer frees the box for the next notice.
+    // No answer leads to an action here (the remote-search question, kind
+    // 4, and the firmware question, 0x0B, included); every answer frees the
+    // box for the next notice.
     connect(dialog, &NoticeDialog::answered, this, [this](NoticeDialog::Answer) {
         if (controller_) controller_->noticeClosed();
     });
@@ -418,7 +417,7 @@ void MainWindow::endDialog() {
 media::WallRect MainWindow::windowRect() const { return toWallRect(frameGeometry()); }
 
 void MainWindow::wallFullScreenChanged() {
-    if (wall_.fullScreen())
+    if (wall_.view().fullScreen())
         enterFullScreen();
     else
         leaveFullScreen();
@@ -428,12 +427,12 @@ void MainWindow::wallFullScreenChanged() {
 
 // The drawing path follows the draw mode (the RGB path when asked for on
 // the command line). Running decoders see the new path at their next
-// picture run and deliver in the new format; until then the widget draws
+// picture run and deliver in the new format; meanwhile the widget draws
 // what the buffers hold.
 void MainWindow::applyDrawMode() {
     const bool rgb = setup_.draw_path == DrawPathChoice::Rgb || settings_.draw_mode == app::DrawMode::Rgb;
-    wall_.setDrawPath(rgb ? media::DrawPath::Rgb : media::DrawPath::Yuv);
-    wall_widget_->setYuvSurface(wall_.drawPath() == media::DrawPath::Yuv);
+    wall_.pictures().setDrawPath(rgb ? media::DrawPath::Rgb : media::DrawPath::Yuv);
+    wall_widget_->setYuvSurface(wall_.pictures().drawPath() == media::DrawPath::Yuv);
     protocol::trace("[wall] draw path: %s\n", wall_widget_->yuvSurface() ? "YUV (OpenGL)" : "RGB");
     wall_widget_->update();
 }
@@ -461,7 +460,7 @@ void MainWindow::applyLocalSetup(const app::LocalSettings& edited) {
 
 void MainWindow::enterFullScreen() {
     if (wall_widget_->isWindow()) return;
-    const QRect monitor = toQRect(wall_.placement());
+    const QRect monitor = toQRect(wall_.view().placement());
     wall_widget_->hide();
     wall_widget_->setParent(nullptr, Qt::Window | Qt::FramelessWindowHint);
     wall_widget_->setGeometry(monitor);
@@ -504,8 +503,7 @@ QPixmap MainWindow::fullScreenShot() {
 // ---------------------------------------------------------------- painting
 
 bool MainWindow::positionBarShown() const {
-    // Remote playback and the local player bring the position bar with
-    // their work.
+    // The position bar belongs to remote playback.
     return wall_.displayMode() == media::DisplayMode::RemotePlayback;
 }
 

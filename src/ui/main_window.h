@@ -24,8 +24,8 @@
 #include "app/local_settings.h"
 #include "app/settings_store.h"
 #include "app/operation_log.h"
-#include "media/speaker_mixer.h"
-#include "media/video_wall.h"
+#include "media/audio/speaker_mixer.h"
+#include "media/video/video_wall.h"
 #include "protocol/recorder_time.h"
 #include "ui/qt_event_sink.h"
 

@@ -74,7 +74,7 @@ std::uint32_t maskOf(const session::testing::PeerMessage& m) { return protocol::
 struct Rig {
     explicit Rig(StorageMode storage = StorageMode::Writable) {
         wall.initialise(16);
-        wall.place(media::WallRect{54, 67, 874, 661}, 1, media::kWallBackgroundColour);
+        wall.view().place(media::WallRect{54, 67, 874, 661}, 1, media::kWallBackgroundColour);
         ControllerDeps deps{.wall = wall, .view = view, .mixer = mixer, .log = &log,
                             .version = ProgramVersion{{1, 2, 3, 4}}, .storage = storage};
         deps.make_session = [this](const ConnectRequest& r) {
@@ -141,12 +141,12 @@ TEST(ClientController, StartUpSavesMixerLogsAndOpensConnect) {
     EXPECT_EQ(rig.mixer.level, 40000);
     EXPECT_FALSE(rig.mixer.mute);
     EXPECT_EQ(rig.view.connect_dialogs, 1);
-    EXPECT_EQ(rig.wall.layout(), kSixteenPaneLayout);
+    EXPECT_EQ(rig.wall.view().layout(), kSixteenPaneLayout);
     EXPECT_TRUE(rig.pressed(splitButton(8)));
     ASSERT_EQ(rig.log.entries().size(), 1u);
     EXPECT_EQ(rig.log.entries()[0].category, session::LogCategory::Program);
     EXPECT_EQ(rig.log.entries()[0].action, 1u);
-    // Playback bar and the controls of later work stay disabled.
+    // The playback bar and the unavailable controls stay disabled.
     for (int i = 0; i < kPlaybackButtons; ++i) EXPECT_FALSE(rig.enabled(playbackButton(i))) << i;
     for (ControlId c : {ControlId::RSearch, ControlId::LSearch, ControlId::Save, ControlId::FirmUp, ControlId::Pan})
         EXPECT_FALSE(rig.enabled(c));
@@ -178,10 +178,10 @@ TEST(ClientController, SplitButtonsSelectTheirLayoutsAndResendTheShownMask) {
     constexpr std::array<int, kSplitButtons> panes{1, 4, 6, 7, 8, 9, 10, 13, 16};
     for (int i = 0; i < kSplitButtons; ++i) {
         rig.controller->press(splitButton(i));
-        EXPECT_EQ(rig.wall.layout(), kSplitLayouts[static_cast<std::size_t>(i)]);
+        EXPECT_EQ(rig.wall.view().layout(), kSplitLayouts[static_cast<std::size_t>(i)]);
         const auto request = rig.peer->readUntil(Code::LIVE_REQ);
         ASSERT_TRUE(request) << i;
-        EXPECT_EQ(maskOf(*request), rig.wall.visibleChannels()) << i;
+        EXPECT_EQ(maskOf(*request), rig.wall.view().visibleChannels()) << i;
         EXPECT_EQ(std::popcount(maskOf(*request)), panes[static_cast<std::size_t>(i)]) << i;
         for (int j = 0; j < kSplitButtons; ++j) EXPECT_EQ(rig.pressed(splitButton(j)), i == j);
     }
@@ -202,11 +202,11 @@ TEST(ClientController, ChannelButtonShowsOneChannelAndTakesItsAudio) {
     rig.controller->press(splitButton(1));
     ASSERT_TRUE(rig.peer->readUntil(Code::LIVE_REQ));
     for (int k = 0; k < kChannelButtons; ++k) EXPECT_FALSE(rig.pressed(channelButton(k)));
-    EXPECT_TRUE(rig.wall.isChannelVisible(rig.controller->audioChoice().selected()));
+    EXPECT_TRUE(rig.wall.view().isChannelVisible(rig.controller->audioChoice().selected()));
 
     // The one-pane split button presses the shown channel's button.
     rig.controller->press(splitButton(0));
-    const int shown = std::countr_zero(rig.wall.visibleChannels());
+    const int shown = std::countr_zero(rig.wall.view().visibleChannels());
     EXPECT_TRUE(rig.pressed(channelButton(shown)));
 }
 
@@ -215,13 +215,13 @@ TEST(ClientController, ArrangeRestoresThePanesAndResendsTheMask) {
     rig.login();
     rig.controller->press(splitButton(1));
     ASSERT_TRUE(rig.peer->readUntil(Code::LIVE_REQ));
-    ASSERT_TRUE(rig.wall.exchangePanes(0, 9));  // channel 9 now on the first page
-    ASSERT_TRUE(rig.wall.isChannelVisible(9));
+    ASSERT_TRUE(rig.wall.view().exchangePanes(0, 9));  // channel 9 now on the first page
+    ASSERT_TRUE(rig.wall.view().isChannelVisible(9));
     rig.controller->press(ControlId::Arrange);
     const auto request = rig.peer->readUntil(Code::LIVE_REQ);
     ASSERT_TRUE(request);
     EXPECT_EQ(maskOf(*request), 0x000Fu);
-    EXPECT_FALSE(rig.wall.isChannelVisible(9));
+    EXPECT_FALSE(rig.wall.view().isChannelVisible(9));
 }
 
 TEST(ClientController, SelAudioCyclesThroughTheShownChannels) {
@@ -242,7 +242,7 @@ TEST(ClientController, WithoutLiveViewButtonsChangeTheWallOnly) {
     Rig rig;
     rig.controller->start();
     rig.controller->press(splitButton(1));
-    EXPECT_EQ(rig.wall.layout(), 1);
+    EXPECT_EQ(rig.wall.view().layout(), 1);
     rig.controller->press(ControlId::Freeze);  // disabled outside live view
     rig.controller->press(ControlId::Live);
     rig.controller->press(ControlId::Mike);
@@ -304,7 +304,7 @@ TEST(ClientController, OsdCyclesCaptionStylesAndSoundMutes) {
     rig.controller->start();
     for (int expected : {1, 2, 0}) {
         rig.controller->press(ControlId::Osd);
-        EXPECT_EQ(rig.wall.captionStyle(), expected);
+        EXPECT_EQ(rig.wall.painter().captionStyle(), expected);
     }
     rig.controller->press(ControlId::Sound);
     EXPECT_TRUE(rig.mixer.mute);
@@ -324,15 +324,15 @@ TEST(ClientController, FullScreenGoesToTheMonitorUnderTheWindowCentre) {
     rig.controller->setMonitors({left, right});
     rig.view.window = {2000, 100, 2928, 812};
     rig.controller->press(ControlId::Full);
-    ASSERT_TRUE(rig.wall.fullScreen());
-    EXPECT_EQ(rig.wall.placement(), right);
+    ASSERT_TRUE(rig.wall.view().fullScreen());
+    EXPECT_EQ(rig.wall.view().placement(), right);
     EXPECT_EQ(rig.view.full_screen_changes, 1);
     rig.controller->press(ControlId::Full);  // already full screen: ignored
     EXPECT_EQ(rig.view.full_screen_changes, 1);
 
     rig.controller->leaveFullScreen();
-    EXPECT_FALSE(rig.wall.fullScreen());
-    EXPECT_EQ(rig.wall.placement(), (media::WallRect{54, 67, 874, 661}));
+    EXPECT_FALSE(rig.wall.view().fullScreen());
+    EXPECT_EQ(rig.wall.view().placement(), (media::WallRect{54, 67, 874, 661}));
     EXPECT_EQ(rig.view.full_screen_changes, 2);
     rig.controller->leaveFullScreen();
     EXPECT_EQ(rig.view.full_screen_changes, 2);
@@ -343,11 +343,11 @@ TEST(ClientController, FullScreenGoesToTheMonitorUnderTheWindowCentre) {
 TEST(ClientController, DoubleClickSingleViewUpdatesButtonsAndTheRecorder) {
     Rig rig;
     rig.login();
-    const auto pane = rig.wall.paneAt(300, 200);
+    const auto pane = rig.wall.view().paneAt(300, 200);
     ASSERT_TRUE(pane);
-    ASSERT_EQ(rig.wall.doubleClick(pane), media::DoubleClickResult::SingleView);
+    ASSERT_EQ(rig.wall.view().doubleClick(pane), media::DoubleClickResult::SingleView);
     rig.controller->wallViewChanged();
-    const std::uint16_t shown = rig.wall.visibleChannels();
+    const std::uint16_t shown = rig.wall.view().visibleChannels();
     ASSERT_EQ(std::popcount(shown), 1);
     EXPECT_TRUE(rig.pressed(splitButton(0)));
     EXPECT_FALSE(rig.pressed(splitButton(8)));
@@ -356,7 +356,7 @@ TEST(ClientController, DoubleClickSingleViewUpdatesButtonsAndTheRecorder) {
     ASSERT_TRUE(request);
     EXPECT_EQ(maskOf(*request), shown);
 
-    ASSERT_EQ(rig.wall.doubleClick(pane), media::DoubleClickResult::Restored);
+    ASSERT_EQ(rig.wall.view().doubleClick(pane), media::DoubleClickResult::Restored);
     rig.controller->wallViewChanged();
     EXPECT_TRUE(rig.pressed(splitButton(8)));
     for (int k = 0; k < kChannelButtons; ++k) EXPECT_FALSE(rig.pressed(channelButton(k))) << k;

@@ -3,6 +3,10 @@
 #include <gtest/gtest.h>
 
 #include "app/notice_texts.h"
+#include "app/string_uses.h"
+
+#include <set>
+#include <string_view>
 
 namespace kalix::app {
 namespace {
@@ -27,27 +31,24 @@ TEST(StringTable, SortedUniqueInRangeAndFitForTheBundle) {
     EXPECT_TRUE(stringText(6142).empty());
 }
 
-// The numbers the windows, logs, dialogs and notices look up.
+// The code takes every number it looks up from kStringUses, so walking the
+// list covers them all.
 TEST(StringTable, EveryNumberTheProgramUsesHasAText) {
-    std::vector<int> used = {5004, 5209, 5210, 5340, 5344, 5368, 5410, 5497, 5522, 5540, 5541, 5542, 5543, 5544, 5563,
-                             5585, 5604, 5680, 5681, 5810, 5837, 5880, 5881, 5890, 5891, 6062, 6073, 6074,
-                             6140, 6141};
-    auto range = [&used](int first, int last) {
-        for (int id = first; id <= last; ++id) used.push_back(id);
-    };
-    range(5051, 5092);  // notices
-    range(5110, 5137);  // recorder log names, storage rows
-    range(5144, 5152);  // channel state, system information labels
-    range(5180, 5185);  // firmware rows 1..6 (5179 + row)
-    range(5190, 5194);  // firmware upload states
-    range(5360, 5366);  // operation log names
-    range(5380, 5383);  // folder browser, date formats
-    range(5392, 5394);  // audio buffers
-    range(5640, 5648);  // opacity slots
-    range(5500, 5510);  // connect dialog, address book
-    range(5650, 5664);  // local setup dialog
-    range(5870, 5874);  // storage items
-    for (int id : used) EXPECT_FALSE(stringText(static_cast<std::uint16_t>(id)).empty()) << id;
+    for (const StringUse& use : kStringUses) {
+        ASSERT_GE(use.count, 1) << use.what;
+        for (int row = 0; row < use.count; ++row) {
+            const auto id = static_cast<std::uint16_t>(use.first + row);
+            EXPECT_FALSE(stringText(id).empty()) << use.what << " row " << row << ": " << id;
+        }
+    }
+}
+
+// stringNumber() finds a use by its name, so two uses may not share one.
+TEST(StringTable, EveryUseHasItsOwnName) {
+    std::set<std::string_view> names;
+    for (const StringUse& use : kStringUses) EXPECT_TRUE(names.insert(use.what).second) << use.what;
+    static_assert(stringNumber("local setup: global rows", 5) == 5662);
+    static_assert(stringNumber("ok") == 5541);
 }
 
 TEST(StringTable, MainWindowControlsHaveTooltips) {

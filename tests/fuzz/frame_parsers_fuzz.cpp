@@ -10,9 +10,9 @@
 #include <variant>
 
 #include "media/frame_formats.h"
-#include "media/stream_header_writer.h"
+#include "media/video/stream_header_writer.h"
 #include "media/unit_router.h"
-#include "media/yuv_to_rgb.h"
+#include "media/video/yuv_to_rgb.h"
 
 namespace {
 

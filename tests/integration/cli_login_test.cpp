@@ -25,8 +25,8 @@
 #include <sstream>
 #include <vector>
 
-#include "media/md5.h"
-#include "media/g726.h"
+#include "media/video/md5.h"
+#include "media/audio/g726.h"
 #include "sim/channel_picture.h"
 #include "sim/live_audio.h"
 

@@ -10,9 +10,9 @@
 #include <mutex>
 #include <vector>
 
-#include "media/audio_player.h"
-#include "media/sound_output.h"
-#include "media/sound_ring.h"
+#include "media/audio/audio_player.h"
+#include "media/audio/sound_output.h"
+#include "media/audio/sound_ring.h"
 
 namespace kalix::media::test {
 

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "../media/h264_test_clips.h"
-#include "media/md5.h"
+#include "media/video/md5.h"
 #include "protocol/byte_order.h"
 #include "session/dvr_session.h"
 #include "session_test_support.h"
@@ -43,9 +43,9 @@ struct DecodedLog {
 struct LiveRig {
     LiveRig() {
         wall.initialise(16);
-        wall.place(media::WallRect{54, 67, 874, 661}, 1, media::kWallBackgroundColour);
-        wall.setYuvAvailable(true);
-        wall.setDrawPath(media::DrawPath::Yuv);
+        wall.view().place(media::WallRect{54, 67, 874, 661}, 1, media::kWallBackgroundColour);
+        wall.pictures().setYuvAvailable(true);
+        wall.pictures().setDrawPath(media::DrawPath::Yuv);
         SessionOptions o;
         o.address = "127.0.0.1";
         o.user = "admin";
@@ -92,7 +92,7 @@ TEST(LiveView, FragmentedUnitsAreDecodedOnceEachIntoTheRightChannel) {
     const auto shown = rig.session->picturesShown();
     EXPECT_EQ(shown[2], units.size());
     EXPECT_EQ(shown[1], 0u);
-    EXPECT_EQ(rig.wall.paneTime(2), 100 + static_cast<std::int64_t>(units.size()) - 1);
+    EXPECT_EQ(rig.wall.pictures().paneTime(2), 100 + static_cast<std::int64_t>(units.size()) - 1);
 
     rig.session->close();
     EXPECT_EQ(rig.session->picturesShown()[2], 0u);  // decoders gone with the live stop

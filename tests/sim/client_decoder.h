@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "media/h264_decoder_library.h"
-#include "media/md5.h"
-#include "media/stream_header_writer.h"
+#include "media/video/h264_decoder_library.h"
+#include "media/video/md5.h"
+#include "media/video/stream_header_writer.h"
 #include "sim/h264_writer.h"
 
 namespace kalix::sim::simtest {

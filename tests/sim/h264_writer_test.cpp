@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "client_decoder.h"
-#include "media/md5.h"
+#include "media/video/md5.h"
 #include "sim/channel_picture.h"
 
 namespace kalix::sim {

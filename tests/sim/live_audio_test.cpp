@@ -8,7 +8,7 @@
 #include <mutex>
 
 #include "media/frame_formats.h"
-#include "media/g726.h"
+#include "media/audio/g726.h"
 #include "protocol/byte_order.h"
 #include "audio_unit.h"
 #include "raw_client.h"

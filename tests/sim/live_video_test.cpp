@@ -10,7 +10,7 @@
 
 #include "client_decoder.h"
 #include "media/frame_formats.h"
-#include "media/md5.h"
+#include "media/video/md5.h"
 #include "protocol/byte_order.h"
 #include "raw_client.h"
 #include "sim/recorder_sim.h"

@@ -8,7 +8,7 @@
 
 #include "protocol/byte_order.h"
 #include "protocol/transport.h"
-#include "media/g726.h"
+#include "media/audio/g726.h"
 #include "raw_client.h"
 
 namespace kalix::sim {

@@ -11,10 +11,10 @@
 
 #include "sim/recorder_sim.h"
 #include "sim/sim_config.h"
-#include "ui/full_screen_bar.h"
-#include "ui/skin_button.h"
-#include "ui/skin_slider.h"
-#include "ui/video_wall_widget.h"
+#include "ui/widgets/full_screen_bar.h"
+#include "ui/skin/skin_button.h"
+#include "ui/skin/skin_slider.h"
+#include "ui/widgets/video_wall_widget.h"
 
 namespace kalix::ui {
 namespace {
@@ -76,14 +76,14 @@ protected:
 
 TEST_F(MainWindowTest, SplitAndChannelButtonsShowTheChosenOnePressed) {
     EXPECT_TRUE(window_->button(app::splitButton(8))->shownPressed());  // 16 panes at start
-    EXPECT_FALSE(window_->button(ControlId::RSearch)->isEnabled());     // later work
+    EXPECT_FALSE(window_->button(ControlId::RSearch)->isEnabled());     // unavailable
     click(app::splitButton(1));
-    EXPECT_EQ(window_->wall().layout(), app::kSplitLayouts[1]);
+    EXPECT_EQ(window_->wall().view().layout(), app::kSplitLayouts[1]);
     EXPECT_TRUE(window_->button(app::splitButton(1))->shownPressed());
     EXPECT_FALSE(window_->button(app::splitButton(8))->shownPressed());
 
     click(app::channelButton(2));
-    EXPECT_EQ(window_->wall().visibleChannels(), 1u << 2);
+    EXPECT_EQ(window_->wall().view().visibleChannels(), 1u << 2);
     EXPECT_TRUE(window_->button(app::channelButton(2))->shownPressed());
     EXPECT_FALSE(window_->button(app::channelButton(0))->shownPressed());
     // The recorder is told to send only that channel.
@@ -119,7 +119,7 @@ TEST_F(MainWindowTest, DrawModeChangeAfterDisconnectRebuildsTheWall) {
     click(ControlId::Connect);  // disconnects
     ASSERT_EQ(window_->controller().session(), nullptr);
     EXPECT_EQ(window_->wall().displayMode(), media::DisplayMode::None);
-    EXPECT_EQ(window_->wall().activeChannels(), 0u);
+    EXPECT_EQ(window_->wall().view().activeChannels(), 0u);
 
     click(app::splitButton(1));
     app::LocalSettings edited = window_->settings();
@@ -127,8 +127,8 @@ TEST_F(MainWindowTest, DrawModeChangeAfterDisconnectRebuildsTheWall) {
     window_->applyLocalSetup(edited);
     EXPECT_EQ(window_->settings().draw_mode, app::DrawMode::Rgb);
     EXPECT_EQ(store_->readNumber("LocalSetup/DrawMode/DrawMode"), 1u);
-    EXPECT_EQ(window_->wall().drawPath(), media::DrawPath::Rgb);
-    EXPECT_EQ(window_->wall().layout(), app::kSixteenPaneLayout);  // a new wall: 16 panes
+    EXPECT_EQ(window_->wall().pictures().drawPath(), media::DrawPath::Rgb);
+    EXPECT_EQ(window_->wall().view().layout(), app::kSixteenPaneLayout);  // a new wall: 16 panes
     EXPECT_TRUE(window_->button(app::splitButton(8))->shownPressed());
 
     // A new storage folder takes the next connection's history and log.
@@ -141,7 +141,7 @@ TEST_F(MainWindowTest, DrawModeChangeAfterDisconnectRebuildsTheWall) {
         const auto* s = window_->controller().session();
         return s != nullptr && s->liveOn();
     }));
-    ASSERT_TRUE(waitFor([&] { return window_->wall().activeChannels() != 0; }));
+    ASSERT_TRUE(waitFor([&] { return window_->wall().view().activeChannels() != 0; }));
     ASSERT_TRUE(waitFor([&] { return window_->wallWidget()->picturesPainted(0) > 0; }));
 }
 
@@ -164,17 +164,17 @@ TEST_F(MainWindowTest, FullScreenMovesTheWallOutAndEscBringsItBack) {
     click(ControlId::Full);
     VideoWallWidget* wall = window_->wallWidget();
     ASSERT_TRUE(wall->isWindow());
-    EXPECT_TRUE(window_->wall().fullScreen());
+    EXPECT_TRUE(window_->wall().view().fullScreen());
     ASSERT_NE(window_->fullScreenBar(), nullptr);
     EXPECT_TRUE(waitFor([&] { return window_->fullScreenBar()->isVisible(); }, 2000));
     // A split button of the bar acts as the main window's.
     QTest::mouseClick(window_->fullScreenBar()->button(kFullScreenBarSplitFirst + 1), Qt::LeftButton);
-    EXPECT_EQ(window_->wall().layout(), app::kSplitLayouts[1]);
+    EXPECT_EQ(window_->wall().view().layout(), app::kSplitLayouts[1]);
     EXPECT_TRUE(window_->button(app::splitButton(1))->shownPressed());
 
     QTest::keyClick(wall, Qt::Key_Escape);
     EXPECT_FALSE(wall->isWindow());
-    EXPECT_FALSE(window_->wall().fullScreen());
+    EXPECT_FALSE(window_->wall().view().fullScreen());
     EXPECT_EQ(wall->geometry(), inside);
     EXPECT_EQ(window_->fullScreenBar(), nullptr);
 }

@@ -8,7 +8,7 @@
 #include <QTemporaryDir>
 
 #include "app/string_table.h"
-#include "ui/skin_catalogue.h"
+#include "ui/skin/skin_catalogue.h"
 
 namespace kalix::ui {
 namespace {

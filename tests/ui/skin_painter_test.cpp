@@ -10,7 +10,7 @@
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
 
-#include "ui/skin_catalogue.h"
+#include "ui/skin/skin_catalogue.h"
 
 namespace kalix::res {
 namespace {

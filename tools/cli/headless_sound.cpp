@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "media/sdl_sound_output.h"
+#include "media/audio/sdl_sound_output.h"
 
 namespace kalix::cli {
 

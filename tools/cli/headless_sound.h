@@ -4,7 +4,7 @@
 #include <functional>
 #include <memory>
 
-#include "media/sound_output.h"
+#include "media/audio/sound_output.h"
 
 namespace kalix::cli {
 

@@ -23,7 +23,7 @@
 #include <thread>
 #include <vector>
 
-#include "media/g726.h"
+#include "media/audio/g726.h"
 #include "sim/sim_config.h"
 
 namespace kalix::sim {

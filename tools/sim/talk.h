@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "media/g726.h"
+#include "media/audio/g726.h"
 #include "sim/client_link.h"
 #include "sim/sim_feature.h"
 

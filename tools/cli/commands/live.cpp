@@ -15,10 +15,10 @@
 #include "cli/json_line.h"
 #include "cli/png_writer.h"
 #include "cli/wav_file.h"
-#include "media/g726.h"
-#include "media/md5.h"
-#include "media/video_wall.h"
-#include "media/yuv_to_rgb.h"
+#include "media/audio/g726.h"
+#include "media/video/md5.h"
+#include "media/video/video_wall.h"
+#include "media/video/yuv_to_rgb.h"
 
 namespace kalix::cli {
 namespace {
@@ -35,9 +35,9 @@ public:
         md5s_.open(dir_ / "frames.md5", std::ios::trunc);
         ok_ = static_cast<bool>(md5s_);
         wall_.initialise(16);
-        wall_.place(media::WallRect{54, 67, 874, 661}, 1, media::kWallBackgroundColour);
-        wall_.setYuvAvailable(true);
-        wall_.setDrawPath(media::DrawPath::Yuv);
+        wall_.view().place(media::WallRect{54, 67, 874, 661}, 1, media::kWallBackgroundColour);
+        wall_.pictures().setYuvAvailable(true);
+        wall_.pictures().setDrawPath(media::DrawPath::Yuv);
     }
     bool ok() const { return ok_; }
     media::VideoWall& wall() { return wall_; }
@@ -58,13 +58,13 @@ public:
     // The pictures as the wall holds them now (line-doubled where that
     // applies), in colour.
     void snapshot() {
-        const std::uint16_t shown = wall_.pictureChannels();
+        const std::uint16_t shown = wall_.view().pictureChannels();
         for (int ch = 0; ch < 16; ++ch) {
             if ((shown & (1u << ch)) == 0) continue;
             std::vector<std::uint8_t> rgb;
             media::PictureSize size;
             {
-                auto access = wall_.lockChannel(ch);
+                auto access = wall_.pictures().lockChannel(ch);
                 if (!access) continue;
                 size = access->size();
                 const auto w = static_cast<std::size_t>(size.width);

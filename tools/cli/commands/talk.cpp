@@ -8,7 +8,7 @@
 #include "cli/headless_sound.h"
 #include "cli/json_line.h"
 #include "cli/wav_file.h"
-#include "media/sound_in.h"
+#include "media/audio/sound_in.h"
 
 namespace kalix::cli {
 namespace {

@@ -1,0 +1,123 @@
+#include "media/video/yuv_to_rgb.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+namespace kalix::media {
+namespace {
+
+using Rgb = std::array<std::uint8_t, 3>;
+
+// A 4×4 picture of four 2×2 blocks, each block one Y value and one U, V pair:
+//   (Y 100, U 150, V 90)  (Y 16, U 128, V 128)
+//   (Y 81, U 90, V 240)   (Y 255, U 255, V 255)
+struct BlockPicture {
+    std::vector<std::uint8_t> bytes;
+    static constexpr std::array<std::uint8_t, 4> kY{100, 16, 81, 255};
+    static constexpr std::array<std::uint8_t, 4> kU{150, 128, 90, 255};
+    static constexpr std::array<std::uint8_t, 4> kV{90, 128, 240, 255};
+    // Worked by hand from the 6-bit formulas, saturated.
+    static constexpr std::array<Rgb, 4> kExpected{Rgb{36, 119, 141}, Rgb{0, 0, 0}, Rgb{253, 0, 0},
+                                                  Rgb{255, 123, 255}};
+
+    BlockPicture() : bytes(YuvPlanes::packedSize(4, 4)) {
+        for (std::size_t row = 0; row < 4; ++row)
+            for (std::size_t col = 0; col < 4; ++col) bytes[row * 4 + col] = kY[(row / 2) * 2 + col / 2];
+        for (std::size_t b = 0; b < 4; ++b) {
+            bytes[16 + b] = kU[b];
+            bytes[20 + b] = kV[b];
+        }
+    }
+};
+
+Rgb pixelAt(const std::vector<std::uint8_t>& out, std::size_t width, std::size_t row, std::size_t col) {
+    const std::size_t at = (row * width + col) * 3;
+    return {out[at], out[at + 1], out[at + 2]};
+}
+
+TEST(YuvToRgb, KnownValuesAndSharedChromaPerTwoByTwoBlock) {
+    const BlockPicture picture;
+    std::vector<std::uint8_t> out(4 * 4 * 3);
+    ASSERT_TRUE(yuv420ToRgb24(YuvPlanes::packed(picture.bytes, 4, 4), out, PixelOrder::Rgb, RowOrder::TopDown));
+    for (std::size_t row = 0; row < 4; ++row)
+        for (std::size_t col = 0; col < 4; ++col)
+            EXPECT_EQ(pixelAt(out, 4, row, col), BlockPicture::kExpected[(row / 2) * 2 + col / 2])
+                << row << "," << col;
+}
+
+TEST(YuvToRgb, StudioWhiteAndBlack) {
+    std::vector<std::uint8_t> picture(YuvPlanes::packedSize(2, 2), 128);
+    picture[0] = 16;
+    picture[1] = 235;
+    picture[2] = 0;    // below black: clipped
+    picture[3] = 255;
+    std::vector<std::uint8_t> out(12);
+    ASSERT_TRUE(yuv420ToRgb24(YuvPlanes::packed(picture, 2, 2), out, PixelOrder::Rgb, RowOrder::TopDown));
+    EXPECT_EQ(pixelAt(out, 2, 0, 0), (Rgb{0, 0, 0}));
+    EXPECT_EQ(pixelAt(out, 2, 0, 1), (Rgb{253, 253, 253}));  // 74 × 219 >> 6
+    EXPECT_EQ(pixelAt(out, 2, 1, 0), (Rgb{0, 0, 0}));
+    EXPECT_EQ(pixelAt(out, 2, 1, 1), (Rgb{255, 255, 255}));
+}
+
+TEST(YuvToRgb, BottomUpRowsAndBgrPixels) {
+    const BlockPicture picture;
+    std::vector<std::uint8_t> out(4 * 4 * 3);
+    ASSERT_TRUE(yuv420ToRgb24(YuvPlanes::packed(picture.bytes, 4, 4), out, PixelOrder::Bgr, RowOrder::BottomUp));
+    for (std::size_t row = 0; row < 4; ++row)
+        for (std::size_t col = 0; col < 4; ++col) {
+            const Rgb rgb = BlockPicture::kExpected[(row / 2) * 2 + col / 2];
+            EXPECT_EQ(pixelAt(out, 4, 3 - row, col), (Rgb{rgb[2], rgb[1], rgb[0]})) << row << "," << col;
+        }
+}
+
+TEST(YuvToRgb, StridedPlanesReadOnlyTheirPictures) {
+    const BlockPicture picture;
+    // The same picture in rows of 7 (Y) and 5 (U, V) bytes, padding set to 0.
+    std::vector<std::uint8_t> y(7 * 3 + 4, 0), u(5 + 2, 0), v(5 + 2, 0);
+    for (std::size_t row = 0; row < 4; ++row)
+        for (std::size_t col = 0; col < 4; ++col) y[row * 7 + col] = picture.bytes[row * 4 + col];
+    for (std::size_t r = 0; r < 2; ++r)
+        for (std::size_t c = 0; c < 2; ++c) {
+            u[r * 5 + c] = picture.bytes[16 + r * 2 + c];
+            v[r * 5 + c] = picture.bytes[20 + r * 2 + c];
+        }
+    const YuvPlanes planes{.y = y, .u = u, .v = v, .width = 4, .height = 4, .y_stride = 7, .uv_stride = 5};
+    std::vector<std::uint8_t> strided(48), packed(48);
+    ASSERT_TRUE(yuv420ToRgb24(planes, strided, PixelOrder::Rgb, RowOrder::TopDown));
+    ASSERT_TRUE(yuv420ToRgb24(YuvPlanes::packed(picture.bytes, 4, 4), packed, PixelOrder::Rgb, RowOrder::TopDown));
+    EXPECT_EQ(strided, packed);
+}
+
+TEST(YuvToRgb, OddSizesUseRoundedUpChromaPlanes) {
+    std::vector<std::uint8_t> picture(YuvPlanes::packedSize(3, 3));
+    EXPECT_EQ(picture.size(), 9u + 2 * 4);
+    std::fill(picture.begin(), picture.end(), 128);
+    picture[9 + 3] = 255;   // U of the bottom-right sample
+    std::vector<std::uint8_t> out(27);
+    ASSERT_TRUE(yuv420ToRgb24(YuvPlanes::packed(picture, 3, 3), out, PixelOrder::Rgb, RowOrder::TopDown));
+    EXPECT_EQ(pixelAt(out, 3, 2, 2), (Rgb{129, 79, 255}));
+    EXPECT_EQ(pixelAt(out, 3, 1, 1), (Rgb{129, 129, 129}));
+}
+
+TEST(YuvToRgb, RefusesPlanesOrOutputTooSmallAndWritesNothing) {
+    const BlockPicture picture;
+    std::vector<std::uint8_t> out(47, 0xEE);
+    EXPECT_FALSE(yuv420ToRgb24(YuvPlanes::packed(picture.bytes, 4, 4), out, PixelOrder::Rgb, RowOrder::TopDown));
+    EXPECT_EQ(out, std::vector<std::uint8_t>(47, 0xEE));
+
+    std::vector<std::uint8_t> big_out(48);
+    const std::span<const std::uint8_t> short_picture(picture.bytes.data(), picture.bytes.size() - 1);
+    EXPECT_FALSE(yuv420ToRgb24(YuvPlanes::packed(short_picture, 4, 4), big_out, PixelOrder::Rgb, RowOrder::TopDown));
+
+    YuvPlanes narrow = YuvPlanes::packed(picture.bytes, 4, 4);
+    narrow.y_stride = 3;  // rows would overlap
+    EXPECT_FALSE(yuv420ToRgb24(narrow, big_out, PixelOrder::Rgb, RowOrder::TopDown));
+
+    EXPECT_TRUE(yuv420ToRgb24(YuvPlanes{}, {}, PixelOrder::Rgb, RowOrder::TopDown));  // nothing to do
+}
+
+}  // namespace
+}  // namespace kalix::media
