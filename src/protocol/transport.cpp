@@ -116,26 +116,12 @@ bool LoopReceive(Connection& conn, std::span<std::uint8_t> out) {
     return true;
 }
 
-std::int32_t RecvReplyCode(Connection& conn, const MessageHeader& header,
-                           std::array<std::uint8_t, 8>* extra) {
-    std::vector<std::uint8_t> payload(header.payloadLen());
-    if (!LoopReceive(conn, payload)) return kReplyReadFailed;
-    return ReplyCode(payload, extra);
-}
-
 std::int32_t ReplyCode(std::span<const std::uint8_t> payload, std::array<std::uint8_t, 8>* extra) {
     if (payload.empty()) return kReplyEmpty;
     std::array<std::uint8_t, 4> word{};
     std::memcpy(word.data(), payload.data(), std::min<std::size_t>(payload.size(), 4));
     if (payload.size() == 12 && extra != nullptr) std::memcpy(extra->data(), payload.data() + 4, 8);
     return static_cast<std::int32_t>(be32(word.data()));
-}
-
-bool SkipPayload(Connection& conn, const MessageHeader& header) {
-    const std::size_t n = header.payloadLen();
-    if (n == 0) return true;
-    std::vector<std::uint8_t> scratch(n);
-    return LoopReceive(conn, scratch);
 }
 
 }  // namespace kalix::protocol

@@ -78,22 +78,11 @@ bool SendBuffer(Connection& conn, std::span<const std::uint8_t> bytes);
 bool LoopReceive(Connection& conn, std::span<std::uint8_t> out);
 
 inline constexpr std::int32_t kReplyEmpty = -100;
-inline constexpr std::int32_t kReplyReadFailed = -99;
 
 // A refusal's reason: the payload's first word as a signed big-endian value
 // (missing bytes count as zero); kReplyEmpty for an empty payload. With a
 // 12-byte payload and `extra`, bytes 4-11 are copied there unchanged.
 std::int32_t ReplyCode(std::span<const std::uint8_t> payload,
                        std::array<std::uint8_t, 8>* extra = nullptr);
-
-// Reads the payload the header announces and returns its first word as a
-// signed big-endian value (missing bytes count as zero); kReplyEmpty when
-// there is no payload, kReplyReadFailed when reading failed. With a 12-byte
-// payload and `extra`, bytes 4-11 are copied there unchanged.
-std::int32_t RecvReplyCode(Connection& conn, const MessageHeader& header,
-                           std::array<std::uint8_t, 8>* extra = nullptr);
-
-// Reads and drops the payload the header announces.
-bool SkipPayload(Connection& conn, const MessageHeader& header);
 
 }  // namespace kalix::protocol
