@@ -198,7 +198,12 @@ public:
         for (std::size_t ch = 0; ch < c.size(); ++ch) {
             if (c[ch] == 0) continue;
             if (counts.size() > 1) counts += ',';
-            counts += "\"" + std::to_string(ch) + "\":" + std::to_string(c[ch]);
+            // Appended piece by piece: GCC 12's -Wrestrict misreads
+            // "literal" + std::string at -O3.
+            counts += '"';
+            counts += std::to_string(ch);
+            counts += "\":";
+            counts += std::to_string(c[ch]);
         }
         counts += "}";
         run.out().line(JsonLine("live_pictures").addRaw("decoded", counts).str(),
