@@ -192,7 +192,7 @@ ParsedOptions parseSessionOptions(SessionCommand& command, std::span<const std::
 void printSessionUsage(std::FILE* to, const SessionCommand& command) {
     const std::string_view usage = command.usage();
     const std::string_view own = command.optionHelp();
-    std::fwrite(usage.data(), 1, usage.size(), to);
+    if (!usage.empty()) std::fwrite(usage.data(), 1, usage.size(), to);
     std::fputs(
         "  --host ADDR      recorder address, dotted or a host name\n"
         "  --port N         recorder port, 1-65534 (default 2000)\n"
@@ -200,7 +200,7 @@ void printSessionUsage(std::FILE* to, const SessionCommand& command) {
         "  --password PASS  password (up to 16 characters)\n"
         "  --seconds N      keep the session N seconds after the login (login: default 0)\n",
         to);
-    std::fwrite(own.data(), 1, own.size(), to);
+    if (!own.empty()) std::fwrite(own.data(), 1, own.size(), to);  // a command may add nothing
     std::fputs(
         "  --json           one JSON object per line\n"
         "  --timeout N      give up when the recorder has not answered the login\n"
