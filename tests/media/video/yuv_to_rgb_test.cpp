@@ -169,12 +169,14 @@ TEST(YuvToRgb, EveryYuvTripleMatchesTheFormula) {
                            .uv_stride = kChromaColumns};
     std::vector<std::uint8_t> out(kWidth * kHeight * 3);
     for (const Orders orders : kAllOrders) {
-        ASSERT_TRUE(yuv420ToRgb24(planes, out, orders.pixel, orders.row));
         const std::vector<std::uint8_t> expected = referenceConversion(planes, orders.pixel, orders.row);
-        const auto mismatch = std::mismatch(out.begin(), out.end(), expected.begin());
-        EXPECT_TRUE(mismatch.first == out.end())
-            << "pixel " << (mismatch.first - out.begin()) / 3 << " order " << static_cast<int>(orders.pixel)
-            << "/" << static_cast<int>(orders.row);
+        for (const RowKernel kernel : availableRowKernels()) {
+            ASSERT_TRUE(yuv420ToRgb24(planes, out, orders.pixel, orders.row, kernel));
+            const auto mismatch = std::mismatch(out.begin(), out.end(), expected.begin());
+            EXPECT_TRUE(mismatch.first == out.end())
+                << "pixel " << (mismatch.first - out.begin()) / 3 << " order " << static_cast<int>(orders.pixel)
+                << "/" << static_cast<int>(orders.row) << " kernel " << static_cast<int>(kernel);
+        }
     }
 }
 
@@ -200,14 +202,33 @@ TEST(YuvToRgb, AnySizeAndStrideMatchesTheFormula) {
                                        .y_stride = y_stride, .uv_stride = uv_stride};
                 for (const Orders orders : kAllOrders) {
                     const std::size_t bytes = width * height * 3;
-                    std::vector<std::uint8_t> out(bytes + 8, 0xA5);
-                    ASSERT_TRUE(yuv420ToRgb24(planes, std::span(out).first(bytes), orders.pixel, orders.row));
                     std::vector<std::uint8_t> expected = referenceConversion(planes, orders.pixel, orders.row);
                     expected.resize(bytes + 8, 0xA5);
-                    EXPECT_EQ(out, expected) << width << "x" << height << " padding " << padding << " order "
-                                             << static_cast<int>(orders.pixel) << "/" << static_cast<int>(orders.row);
+                    for (const RowKernel kernel : availableRowKernels()) {
+                        std::vector<std::uint8_t> out(bytes + 8, 0xA5);
+                        ASSERT_TRUE(
+                            yuv420ToRgb24(planes, std::span(out).first(bytes), orders.pixel, orders.row, kernel));
+                        EXPECT_EQ(out, expected) << width << "x" << height << " padding " << padding << " order "
+                                                 << static_cast<int>(orders.pixel) << "/"
+                                                 << static_cast<int>(orders.row) << " kernel "
+                                                 << static_cast<int>(kernel);
+                    }
                 }
             }
+}
+
+TEST(YuvToRgb, PlainRowsAlwaysThereAndAnAbsentKernelIsRefused) {
+    const auto kernels = availableRowKernels();
+    ASSERT_FALSE(kernels.empty());
+    EXPECT_EQ(kernels.front(), RowKernel::Scalar);
+    const BlockPicture picture;
+    std::vector<std::uint8_t> out(48, 0xEE);
+    for (const RowKernel kernel : {RowKernel::Sse2, RowKernel::Ssse3}) {
+        if (std::find(kernels.begin(), kernels.end(), kernel) != kernels.end()) continue;
+        EXPECT_FALSE(
+            yuv420ToRgb24(YuvPlanes::packed(picture.bytes, 4, 4), out, PixelOrder::Rgb, RowOrder::TopDown, kernel));
+    }
+    EXPECT_EQ(out, std::vector<std::uint8_t>(48, 0xEE));
 }
 
 }  // namespace
