@@ -193,6 +193,7 @@ bool processorHasSsse3() {
 #if defined(__SSSE3__)
     return true;
 #else
+    __builtin_cpu_init();  // needed when the first conversion runs from a static initialiser
     return __builtin_cpu_supports("ssse3") != 0;
 #endif
 }
