@@ -5,8 +5,8 @@
 #include <array>
 
 // SSE2 is part of every x86-64 processor; elsewhere the scalar rows are used.
-// SSSE3 is asked of the processor at run time where the compiler lets one
-// function be built for it (GCC and clang).
+// SSSE3 and AVX2 are asked of the processor at run time where the compiler
+// lets one function be built for them (GCC and clang).
 #if defined(__SSE2__) || defined(_M_X64)
 #include <emmintrin.h>
 #define KALIX_YUV_SSE2 1
@@ -14,9 +14,10 @@
 #define KALIX_YUV_SSE2 0
 #endif
 #if KALIX_YUV_SSE2 && (defined(__GNUC__) || defined(__clang__))
-#include <tmmintrin.h>
+#include <immintrin.h>
 #define KALIX_YUV_SSSE3 1
 #define KALIX_TARGET_SSSE3 __attribute__((target("ssse3")))
+#define KALIX_TARGET_AVX2 __attribute__((target("avx2")))
 #else
 #define KALIX_YUV_SSSE3 0
 #endif
@@ -88,12 +89,14 @@ template <PixelOrder Order>
 inline SixteenPixels convertSixteen(const std::uint8_t* y, const std::uint8_t* u, const std::uint8_t* v) {
     const __m128i zero = _mm_setzero_si128();
     const __m128i c128 = _mm_set1_epi16(128);
-    const __m128i cb = _mm_sub_epi16(_mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(u)), zero), c128);
-    const __m128i cr = _mm_sub_epi16(_mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(v)), zero), c128);
+    const __m128i cb =
+        _mm_sub_epi16(_mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(u)), zero), c128);
+    const __m128i cr =
+        _mm_sub_epi16(_mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(v)), zero), c128);
     const __m128i r_add = _mm_sub_epi16(_mm_mullo_epi16(cr, _mm_set1_epi16(102)), _mm_set1_epi16(74 * 16));
-    const __m128i g_sub = _mm_add_epi16(_mm_add_epi16(_mm_mullo_epi16(cb, _mm_set1_epi16(25)),
-                                                      _mm_mullo_epi16(cr, _mm_set1_epi16(52))),
-                                        _mm_set1_epi16(74 * 16));
+    const __m128i g_sub =
+        _mm_add_epi16(_mm_add_epi16(_mm_mullo_epi16(cb, _mm_set1_epi16(25)), _mm_mullo_epi16(cr, _mm_set1_epi16(52))),
+                      _mm_set1_epi16(74 * 16));
     const __m128i b_add = _mm_add_epi16(_mm_mullo_epi16(cb, _mm_set1_epi16(129)), _mm_set1_epi16(277 * 64 - 74 * 16));
 
     const __m128i luma_bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(y));
@@ -147,8 +150,10 @@ void convertRowSse2(const std::uint8_t* y, const std::uint8_t* u, const std::uin
         const __m128i p3 = packFourPixels(_mm_unpackhi_epi16(pairs_hi, third_hi));
         std::uint8_t* dst = out + 3 * x;
         _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), _mm_or_si128(p0, _mm_slli_si128(p1, 12)));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 16), _mm_or_si128(_mm_srli_si128(p1, 4), _mm_slli_si128(p2, 8)));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 32), _mm_or_si128(_mm_srli_si128(p2, 8), _mm_slli_si128(p3, 4)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 16),
+                         _mm_or_si128(_mm_srli_si128(p1, 4), _mm_slli_si128(p2, 8)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 32),
+                         _mm_or_si128(_mm_srli_si128(p2, 8), _mm_slli_si128(p3, 4)));
     }
     convertRowScalar<Order>(y + x, u + x / 2, v + x / 2, width - x, out + 3 * x);
 }
@@ -189,6 +194,85 @@ KALIX_TARGET_SSSE3 void convertRowSsse3(const std::uint8_t* y, const std::uint8_
     convertRowScalar<Order>(y + x, u + x / 2, v + x / 2, width - x, out + 3 * x);
 }
 
+// Thirty-two pixels a step in 256-bit registers. The 8-bit to 16-bit unpacks
+// work inside each 128-bit half, so the low Y lanes are pixels 0..7 and
+// 16..23 and meet the chroma of 0..3 and 8..11 the same way; the packs put
+// the pixels back in order, each half shuffled like sixteen SSSE3 pixels.
+template <PixelOrder Order>
+KALIX_TARGET_AVX2 void convertRowAvx2(const std::uint8_t* y, const std::uint8_t* u, const std::uint8_t* v,
+                                      std::size_t width, std::uint8_t* out) {
+    constexpr std::size_t kStep = 32;
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i c128 = _mm256_set1_epi16(128);
+    const __m256i k74 = _mm256_set1_epi16(74);
+    const __m256i b_lower = _mm256_set1_epi16(277);
+    const __m256i first0 =
+        _mm256_broadcastsi128_si256(_mm_setr_epi8(0, -1, -1, 1, -1, -1, 2, -1, -1, 3, -1, -1, 4, -1, -1, 5));
+    const __m256i g0 =
+        _mm256_broadcastsi128_si256(_mm_setr_epi8(-1, 0, -1, -1, 1, -1, -1, 2, -1, -1, 3, -1, -1, 4, -1, -1));
+    const __m256i third0 =
+        _mm256_broadcastsi128_si256(_mm_setr_epi8(-1, -1, 0, -1, -1, 1, -1, -1, 2, -1, -1, 3, -1, -1, 4, -1));
+    const __m256i first1 =
+        _mm256_broadcastsi128_si256(_mm_setr_epi8(-1, -1, 6, -1, -1, 7, -1, -1, 8, -1, -1, 9, -1, -1, 10, -1));
+    const __m256i g1 =
+        _mm256_broadcastsi128_si256(_mm_setr_epi8(5, -1, -1, 6, -1, -1, 7, -1, -1, 8, -1, -1, 9, -1, -1, 10));
+    const __m256i third1 =
+        _mm256_broadcastsi128_si256(_mm_setr_epi8(-1, 5, -1, -1, 6, -1, -1, 7, -1, -1, 8, -1, -1, 9, -1, -1));
+    const __m256i first2 =
+        _mm256_broadcastsi128_si256(_mm_setr_epi8(-1, 11, -1, -1, 12, -1, -1, 13, -1, -1, 14, -1, -1, 15, -1, -1));
+    const __m256i g2 =
+        _mm256_broadcastsi128_si256(_mm_setr_epi8(-1, -1, 11, -1, -1, 12, -1, -1, 13, -1, -1, 14, -1, -1, 15, -1));
+    const __m256i third2 =
+        _mm256_broadcastsi128_si256(_mm_setr_epi8(10, -1, -1, 11, -1, -1, 12, -1, -1, 13, -1, -1, 14, -1, -1, 15));
+    std::size_t x = 0;
+    for (; x + kStep <= width; x += kStep) {
+        const __m256i cb =
+            _mm256_sub_epi16(_mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(u + x / 2))), c128);
+        const __m256i cr =
+            _mm256_sub_epi16(_mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(v + x / 2))), c128);
+        const __m256i r_add =
+            _mm256_sub_epi16(_mm256_mullo_epi16(cr, _mm256_set1_epi16(102)), _mm256_set1_epi16(74 * 16));
+        const __m256i g_sub = _mm256_add_epi16(_mm256_add_epi16(_mm256_mullo_epi16(cb, _mm256_set1_epi16(25)),
+                                                                _mm256_mullo_epi16(cr, _mm256_set1_epi16(52))),
+                                               _mm256_set1_epi16(74 * 16));
+        const __m256i b_add =
+            _mm256_add_epi16(_mm256_mullo_epi16(cb, _mm256_set1_epi16(129)), _mm256_set1_epi16(277 * 64 - 74 * 16));
+
+        const __m256i luma_bytes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(y + x));
+        const __m256i luma[2] = {_mm256_mullo_epi16(_mm256_unpacklo_epi8(luma_bytes, zero), k74),
+                                 _mm256_mullo_epi16(_mm256_unpackhi_epi8(luma_bytes, zero), k74)};
+        const __m256i r_adds[2] = {_mm256_unpacklo_epi16(r_add, r_add), _mm256_unpackhi_epi16(r_add, r_add)};
+        const __m256i g_subs[2] = {_mm256_unpacklo_epi16(g_sub, g_sub), _mm256_unpackhi_epi16(g_sub, g_sub)};
+        const __m256i b_adds[2] = {_mm256_unpacklo_epi16(b_add, b_add), _mm256_unpackhi_epi16(b_add, b_add)};
+        __m256i r16[2], g16[2], b16[2];
+        for (int half = 0; half < 2; ++half) {
+            r16[half] = _mm256_srai_epi16(_mm256_add_epi16(luma[half], r_adds[half]), 6);
+            g16[half] = _mm256_srai_epi16(_mm256_sub_epi16(luma[half], g_subs[half]), 6);
+            b16[half] = _mm256_sub_epi16(_mm256_srli_epi16(_mm256_add_epi16(luma[half], b_adds[half]), 6), b_lower);
+        }
+        const __m256i r = _mm256_packus_epi16(r16[0], r16[1]);
+        const __m256i g = _mm256_packus_epi16(g16[0], g16[1]);
+        const __m256i b = _mm256_packus_epi16(b16[0], b16[1]);
+        const __m256i first = Order == PixelOrder::Rgb ? r : b;
+        const __m256i third = Order == PixelOrder::Rgb ? b : r;
+        // Each half of a piece holds sixteen bytes of its own sixteen pixels.
+        const __m256i piece0 =
+            _mm256_or_si256(_mm256_or_si256(_mm256_shuffle_epi8(first, first0), _mm256_shuffle_epi8(g, g0)),
+                            _mm256_shuffle_epi8(third, third0));
+        const __m256i piece1 =
+            _mm256_or_si256(_mm256_or_si256(_mm256_shuffle_epi8(first, first1), _mm256_shuffle_epi8(g, g1)),
+                            _mm256_shuffle_epi8(third, third1));
+        const __m256i piece2 =
+            _mm256_or_si256(_mm256_or_si256(_mm256_shuffle_epi8(first, first2), _mm256_shuffle_epi8(g, g2)),
+                            _mm256_shuffle_epi8(third, third2));
+        std::uint8_t* dst = out + 3 * x;
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst), _mm256_permute2x128_si256(piece0, piece1, 0x20));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + 32), _mm256_permute2x128_si256(piece2, piece0, 0x30));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + 64), _mm256_permute2x128_si256(piece1, piece2, 0x31));
+    }
+    convertRowSsse3<Order>(y + x, u + x / 2, v + x / 2, width - x, out + 3 * x);
+}
+
 bool processorHasSsse3() {
 #if defined(__SSSE3__)
     return true;
@@ -196,6 +280,11 @@ bool processorHasSsse3() {
     __builtin_cpu_init();  // needed when the first conversion runs from a static initialiser
     return __builtin_cpu_supports("ssse3") != 0;
 #endif
+}
+
+bool processorHasAvx2() {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2") != 0;
 }
 
 #endif
@@ -207,6 +296,7 @@ template <PixelOrder Order>
 RowConverter rowConverter(RowKernel kernel) {
     switch (kernel) {
 #if KALIX_YUV_SSSE3
+    case RowKernel::Avx2: return convertRowAvx2<Order>;
     case RowKernel::Ssse3: return convertRowSsse3<Order>;
 #endif
 #if KALIX_YUV_SSE2
@@ -217,7 +307,7 @@ RowConverter rowConverter(RowKernel kernel) {
 }
 
 struct Kernels {
-    std::array<RowKernel, 3> list{};
+    std::array<RowKernel, 4> list{};
     std::size_t count = 0;
 };
 
@@ -229,6 +319,7 @@ Kernels detectKernels() {
 #endif
 #if KALIX_YUV_SSSE3
     if (processorHasSsse3()) kernels.list[kernels.count++] = RowKernel::Ssse3;
+    if (processorHasSsse3() && processorHasAvx2()) kernels.list[kernels.count++] = RowKernel::Avx2;
 #endif
     return kernels;
 }

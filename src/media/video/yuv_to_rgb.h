@@ -42,7 +42,7 @@ bool yuv420ToRgb24(const YuvPlanes& in, std::span<std::uint8_t> out, PixelOrder 
 // and processor offer. All give the same bytes; the last one available is
 // the one used. Naming one that is not available is refused like a short
 // plane. For tests and measurements.
-enum class RowKernel : std::uint8_t { Scalar = 1, Sse2, Ssse3 };
+enum class RowKernel : std::uint8_t { Scalar = 1, Sse2, Ssse3, Avx2 };
 std::span<const RowKernel> availableRowKernels();
 bool yuv420ToRgb24(const YuvPlanes& in, std::span<std::uint8_t> out, PixelOrder pixel_order, RowOrder row_order,
                    RowKernel kernel);

@@ -223,7 +223,7 @@ TEST(YuvToRgb, PlainRowsAlwaysThereAndAnAbsentKernelIsRefused) {
     EXPECT_EQ(kernels.front(), RowKernel::Scalar);
     const BlockPicture picture;
     std::vector<std::uint8_t> out(48, 0xEE);
-    for (const RowKernel kernel : {RowKernel::Sse2, RowKernel::Ssse3}) {
+    for (const RowKernel kernel : {RowKernel::Sse2, RowKernel::Ssse3, RowKernel::Avx2}) {
         if (std::find(kernels.begin(), kernels.end(), kernel) != kernels.end()) continue;
         EXPECT_FALSE(
             yuv420ToRgb24(YuvPlanes::packed(picture.bytes, 4, 4), out, PixelOrder::Rgb, RowOrder::TopDown, kernel));
