@@ -18,7 +18,7 @@ namespace kalix::media {
 
 enum class DecoderOutput : std::uint32_t {
     PlanarYuv420 = 0,  // Y plane, then U, then V, rows top to bottom, no padding
-    Rgb24 = 3,         // 3 bytes a pixel (R, G, B), rows top to bottom
+    Rgb24 = 3,         // 3 bytes a pixel (R, G, B), rows as rgb_row_order says
 };
 
 enum class LineDoubling : std::uint32_t { Off = 1, InterlacedHeights };
