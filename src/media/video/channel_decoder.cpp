@@ -11,8 +11,6 @@ namespace {
 
 constexpr int kCallAgainLimit = 4;  // a library that keeps asking is not believed forever
 
-bool isInterlacedHeight(int height) { return height == 480 || height == 576; }
-
 // Copies the first row of every pair over the second.
 void doubleLines(std::uint8_t* plane, std::size_t row_bytes, std::size_t rows) {
     for (std::size_t pair = 0; 2 * pair + 1 < rows; ++pair)
@@ -39,6 +37,7 @@ void ChannelDecoder::stop() {
 
 void ChannelDecoder::run(std::stop_token stop) {
     context_.output = wall_.pictures().drawPath() == DrawPath::Rgb ? DecoderOutput::Rgb24 : DecoderOutput::PlanarYuv420;
+    context_.rgb_row_order = RowOrder::BottomUp;
     PT_H264dec_Uninit(context_);
     if (PT_H264dec_Init(context_) != 0) host_.decoderInitFailed(channel_);
     discard_ = false;
@@ -151,6 +150,8 @@ bool ChannelDecoder::decode(int input_length, PictureSize size, const FrameInfo&
     // never painted half old, half new.
     auto access = wall_.pictures().lockChannel(channel_);
     if (!access) return false;
+    if (context_.output == DecoderOutput::Rgb24)
+        context_.rgb_line_doubling = host_.lineDoubling(channel_) ? LineDoubling::InterlacedHeights : LineDoubling::Off;
     int result = PT_H264dec_GetOneFrame(context_, input_.data(), input_length, access->picture());
     for (int again = 0; result == kDecodeCallAgain && again < kCallAgainLimit; ++again)
         result = PT_H264dec_GetOneFrame(context_, input_.data(), input_length, access->picture());
@@ -180,22 +181,12 @@ bool ChannelDecoder::decode(int input_length, PictureSize size, const FrameInfo&
 }
 
 void ChannelDecoder::postProcess(std::span<std::uint8_t> picture, PictureSize size, DrawPath path) {
+    // The library wrote RGB pictures bottom up and doubled, as the RGB
+    // painter takes them.
+    if (path == DrawPath::Rgb) return;
+    if (!isInterlacedHeight(size.height) || !host_.lineDoubling(channel_)) return;
     const auto w = static_cast<std::size_t>(size.width);
     const auto h = static_cast<std::size_t>(size.height);
-    const bool doubling = isInterlacedHeight(size.height) && host_.lineDoubling(channel_);
-    if (path == DrawPath::Rgb) {
-        // Bottom-up rows, as the RGB painter takes them.
-        const std::size_t row = w * 3;
-        std::vector<std::uint8_t> swap(row);
-        for (std::size_t top = 0, bottom = h - 1; top < bottom; ++top, --bottom) {
-            std::memcpy(swap.data(), picture.data() + top * row, row);
-            std::memcpy(picture.data() + top * row, picture.data() + bottom * row, row);
-            std::memcpy(picture.data() + bottom * row, swap.data(), row);
-        }
-        if (doubling) doubleLines(picture.data(), row, h);
-        return;
-    }
-    if (!doubling) return;
     doubleLines(picture.data(), w, h);
     doubleLines(picture.data() + w * h, w / 2, h / 2);
     doubleLines(picture.data() + w * h * 5 / 4, w / 2, h / 2);

@@ -98,7 +98,25 @@ private:
         planes.y_stride = static_cast<std::size_t>(f.linesize[0]);
         planes.uv_stride = static_cast<std::size_t>(f.linesize[1]);
         if (f.linesize[1] != f.linesize[2]) return kDecodeBadData;
-        if (!yuv420ToRgb24(planes, picture, PixelOrder::Rgb, RowOrder::TopDown)) return kDecodeBadData;
+        const bool doubling = context.rgb_line_doubling == LineDoubling::InterlacedHeights && isInterlacedHeight(h);
+        if (!doubling)
+            return yuv420ToRgb24(planes, picture, PixelOrder::Rgb, context.rgb_row_order) ? kDecodedPicture
+                                                                                          : kDecodeBadData;
+        // Half the rows are thrown away by the doubling: those are never
+        // converted. The height is even, so every stored pair is whole.
+        const auto rows = static_cast<std::size_t>(h);
+        const std::size_t row_bytes = planes.width * 3;
+        for (std::size_t stored = 0; stored < rows; stored += 2) {
+            const std::size_t source = context.rgb_row_order == RowOrder::TopDown ? stored : rows - 1 - stored;
+            YuvPlanes line = planes;
+            line.y = planes.y.subspan(source * planes.y_stride);
+            line.u = planes.u.subspan((source / 2) * planes.uv_stride);
+            line.v = planes.v.subspan((source / 2) * planes.uv_stride);
+            line.height = 1;
+            const std::span<std::uint8_t> pair = picture.subspan(stored * row_bytes, 2 * row_bytes);
+            if (!yuv420ToRgb24(line, pair.first(row_bytes), PixelOrder::Rgb, RowOrder::TopDown)) return kDecodeBadData;
+            std::memcpy(pair.data() + row_bytes, pair.data(), row_bytes);
+        }
         return kDecodedPicture;
     }
 

@@ -12,12 +12,19 @@
 #include <memory>
 #include <span>
 
+#include "media/video/yuv_to_rgb.h"
+
 namespace kalix::media {
 
 enum class DecoderOutput : std::uint32_t {
     PlanarYuv420 = 0,  // Y plane, then U, then V, rows top to bottom, no padding
-    Rgb24 = 3,         // 3 bytes a pixel (R, G, B), rows top to bottom
+    Rgb24 = 3,         // 3 bytes a pixel (R, G, B), rows as rgb_row_order says
 };
+
+enum class LineDoubling : std::uint32_t { Off = 1, InterlacedHeights };
+
+// 480 and 576 rows: a field pair, whose lines the wall may double.
+constexpr bool isInterlacedHeight(int height) { return height == 480 || height == 576; }
 
 // Results of GetOneFrame.
 inline constexpr int kDecodedPicture = 0;
@@ -39,6 +46,13 @@ struct DecoderContext {
     std::uint32_t initialised = 0;  // non-zero once Init succeeded
     std::uint32_t enabled = 1;
     DecoderOutput output = DecoderOutput::PlanarYuv420;
+    // Rgb24 only. BottomUp stores the last picture row first. With
+    // InterlacedHeights, pictures of such a height have every second stored
+    // row copied from the one before it (stored rows 0, 2, 4... are picture
+    // rows 0, 2, 4... top down, or the last, the last but two... bottom up),
+    // and only those rows are converted.
+    RowOrder rgb_row_order = RowOrder::TopDown;
+    LineDoubling rgb_line_doubling = LineDoubling::Off;
     int width = 0;   // of the last picture
     int height = 0;
     std::unique_ptr<H264Engine> engine;

@@ -38,4 +38,13 @@ enum class RowOrder : std::uint8_t { TopDown = 1, BottomUp };  // BottomUp: the 
 bool yuv420ToRgb24(const YuvPlanes& in, std::span<std::uint8_t> out, PixelOrder pixel_order,
                    RowOrder row_order);
 
+// The row converters behind it: plain C++, and the vector ones this build
+// and processor offer. All give the same bytes; the last one available is
+// the one used. Naming one that is not available is refused like a short
+// plane. For tests and measurements.
+enum class RowKernel : std::uint8_t { Scalar = 1, Sse2, Ssse3, Avx2 };
+std::span<const RowKernel> availableRowKernels();
+bool yuv420ToRgb24(const YuvPlanes& in, std::span<std::uint8_t> out, PixelOrder pixel_order, RowOrder row_order,
+                   RowKernel kernel);
+
 }  // namespace kalix::media

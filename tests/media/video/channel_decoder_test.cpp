@@ -205,6 +205,47 @@ TEST(ChannelDecoder, RgbPathStoresRowsBottomUp) {
             << r;
 }
 
+// A doubled RGB picture is the top-down conversion turned upside down, then
+// every second row copied over the next, for any pair of the picture.
+TEST(ChannelDecoder, RgbPathDoublesFourHundredEightyLinePicturesBottomUp) {
+    const auto units = accessUnits(testing::readFile(testing::clipPath("clip352x480.264")));
+    DecoderContext reference;
+    reference.output = DecoderOutput::Rgb24;
+    ASSERT_EQ(PT_H264dec_Init(reference), 0);
+    std::vector<std::uint8_t> top_down(kPictureBufferBytes);
+    ASSERT_EQ(PT_H264dec_GetOneFrame(reference, units[0].data(), static_cast<int>(units[0].size()), top_down),
+              kDecodedPicture);
+    constexpr std::size_t kRows = 480, kRow = 352 * 3;
+    std::vector<std::uint8_t> expected(kRows * kRow);
+    for (std::size_t r = 0; r < kRows; ++r) {
+        const std::size_t source = kRows - 1 - (r & ~std::size_t{1});
+        std::copy_n(top_down.begin() + static_cast<std::ptrdiff_t>(source * kRow), kRow,
+                    expected.begin() + static_cast<std::ptrdiff_t>(r * kRow));
+    }
+
+    for (const bool doubling : {true, false}) {
+        Rig rig;
+        rig.host.doubling = doubling;
+        rig.wall.pictures().setDrawPath(DrawPath::Rgb);
+        ChannelDecoder decoder(0, rig.wall, rig.host);
+        decoder.queue().push(itemFor(units[0], FrameKind::Key, 352, 480));
+        for (int i = 0; i < 500 && decoder.picturesShown() == 0; ++i) std::this_thread::sleep_for(10ms);
+        decoder.stop();
+        ASSERT_EQ(decoder.picturesShown(), 1u);
+        auto access = rig.wall.pictures().lockChannel(0);
+        const auto pic = access->picture();
+        if (doubling) {
+            EXPECT_TRUE(std::equal(expected.begin(), expected.end(), pic.begin()));
+        } else {
+            for (std::size_t r = 0; r < kRows; ++r)
+                ASSERT_TRUE(std::equal(pic.begin() + static_cast<std::ptrdiff_t>(r * kRow),
+                                       pic.begin() + static_cast<std::ptrdiff_t>((r + 1) * kRow),
+                                       top_down.begin() + static_cast<std::ptrdiff_t>((kRows - 1 - r) * kRow)))
+                    << r;
+        }
+    }
+}
+
 TEST(ChannelDecoder, OversizedOrGarbagePicturesNeverCrash) {
     Rig rig;
     ChannelDecoder decoder(0, rig.wall, rig.host);
