@@ -62,8 +62,9 @@ struct Finished {
     }
 };
 
-// Runs a program to its end and collects its standard output.
-Finished run(const std::vector<std::string>& args) {
+// Starts a program with its standard output on a pipe; the pipe's reading
+// end, or -1 (and no process) when the program could not be started.
+int spawnReadingOutput(const std::vector<std::string>& args, pid_t& pid) {
     int pipe_fds[2];
     EXPECT_EQ(::pipe(pipe_fds), 0);
     posix_spawn_file_actions_t actions;
@@ -73,19 +74,27 @@ Finished run(const std::vector<std::string>& args) {
     std::vector<char*> argv;
     for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
-    pid_t pid = -1;
     const int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     ::close(pipe_fds[1]);
-    Finished f;
     if (rc != 0) {
         ::close(pipe_fds[0]);
-        return f;
+        pid = -1;
+        return -1;
     }
+    return pipe_fds[0];
+}
+
+// Runs a program to its end and collects its standard output.
+Finished run(const std::vector<std::string>& args) {
+    pid_t pid = -1;
+    const int out = spawnReadingOutput(args, pid);
+    Finished f;
+    if (out < 0) return f;
     char buf[4096];
     ssize_t n;
-    while ((n = ::read(pipe_fds[0], buf, sizeof buf)) > 0) f.out.append(buf, static_cast<std::size_t>(n));
-    ::close(pipe_fds[0]);
+    while ((n = ::read(out, buf, sizeof buf)) > 0) f.out.append(buf, static_cast<std::size_t>(n));
+    ::close(out);
     int status = 0;
     ::waitpid(pid, &status, 0);
     f.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
@@ -230,19 +239,9 @@ TEST(CliLogin, UsageErrorsExitTwo) {
 class CliProcess {
 public:
     explicit CliProcess(const std::vector<std::string>& args) {
-        int pipe_fds[2];
-        EXPECT_EQ(::pipe(pipe_fds), 0);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], 1);
-        posix_spawn_file_actions_addclose(&actions, pipe_fds[0]);
-        std::vector<char*> argv;
-        for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        EXPECT_EQ(posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ), 0);
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(pipe_fds[1]);
-        out_ = ::fdopen(pipe_fds[0], "r");
+        const int out = spawnReadingOutput(args, pid_);
+        EXPECT_GE(out, 0);
+        if (out >= 0) out_ = ::fdopen(out, "r");
     }
     ~CliProcess() {
         if (pid_ > 0) {
@@ -254,7 +253,7 @@ public:
     // The next line, empty at the end of the output.
     std::string line() {
         char buf[4096];
-        return std::fgets(buf, sizeof buf, out_) != nullptr ? std::string(buf) : std::string();
+        return out_ != nullptr && std::fgets(buf, sizeof buf, out_) != nullptr ? std::string(buf) : std::string();
     }
     void interrupt() { ::kill(pid_, SIGINT); }
     int wait() {
