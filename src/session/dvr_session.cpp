@@ -12,6 +12,8 @@ DvrSession::DvrSession(SessionOptions options, EventSink& sink, OperationLogSink
       media_(options_, sink),
       live_(core_, media_, login_state_, options_),
       talk_(core_, options_),
+      search_(core_),
+      playback_(core_, media_, login_state_, live_, options_),
       login_(core_, login_state_, live_) {
     core_.handlers().fallback(protocol::PayloadRule::Reason,
                               [&sink](const auto& h, auto p) { postRefusal(sink, h, p); });

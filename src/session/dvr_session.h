@@ -5,6 +5,8 @@
 //   login       HELLO48_ACK, BYE48
 //   live view   LIVE_CHANNEL_INFO, LIVE_NACK, LIVE_DATA, the audio switch
 //   talk        A_LISTEN_ACK, A_LISTEN_NACK, the microphone link
+//   search      month, day and event searches and their answers
+//   playback    remote playback: start, PLAY_DATA, controls, stop
 //   refusals    every other refusal raises its notice
 // The media pipeline (decoders, audio player) belongs to the session and is
 // shared by the features that show pictures. Everything the session has to
@@ -28,6 +30,8 @@
 #include "session/media_pipeline.h"
 #include "session/operation_log_sink.h"
 #include "session/recorder_identity.h"
+#include "session/remote_playback.h"
+#include "session/search.h"
 #include "session/session_core.h"
 #include "session/session_options.h"
 #include "session/talk.h"
@@ -81,6 +85,31 @@ public:
     // Pictures shown so far by each channel's decoder (0 without one).
     std::array<std::uint64_t, 16> picturesShown() const { return media_.picturesShown(); }
 
+    // Searches for the remote search dialog; answers come as SearchAnswer.
+    void searchMonth() { search_.requestMonth(); }
+    void searchDay(int year, int month, int day) { search_.requestDay(year, month, day); }
+    void searchEvents(std::uint32_t kind, std::uint32_t page) { search_.requestEvents(kind, page); }
+    bool searchPending() const { return search_.pending(); }
+    std::vector<std::uint8_t> monthCopy() const { return search_.monthCopy(); }
+    std::vector<std::uint8_t> dayCopy() const { return search_.dayCopy(); }
+
+    // Remote playback: the start, the playback bar, event jumps, the view
+    // change and the stop. control() and eventJump() take up to about
+    // 0.6 s (the recorder needs the pauses between their messages).
+    void playStart(const PlayStart& request) { playback_.start(request); }
+    void playAtEvent(const EventPlayStart& request) { playback_.startAtEvent(request); }
+    void playControl(PlayMode mode) { playback_.control(mode); }
+    void eventJump(JumpDirection direction, std::uint8_t event_kind) { playback_.eventJump(direction, event_kind); }
+    void playViewChange(std::uint32_t shown_mask) { playback_.viewChange(shown_mask); }
+    void playStop() { playback_.stop(); }
+    bool playbackOn() const { return playback_.on(); }
+    bool playbackPending() const { return playback_.pending(); }
+    PlayMode playMode() const { return playback_.mode(); }
+    int playSpeed() const { return playback_.speed(); }
+    protocol::RecorderTime playbackPosition() const { return playback_.position(); }
+    std::uint32_t playbackChannels() const { return playback_.channelMask(); }
+    const RemotePlayback& playback() const { return playback_; }
+
     bool helloReceived() const { return login_state_.hello.load(); }
     bool loggedIn() const { return login_state_.logged_in.load(); }
     bool liveOn() const { return live_.on(); }
@@ -103,6 +132,8 @@ private:
     MediaPipeline media_;
     LiveView live_;
     Talk talk_;
+    Search search_;
+    RemotePlayback playback_;
     Login login_;
     // -- owner's thread only --
     bool closed_ = false;

@@ -9,6 +9,7 @@
 #include <array>
 #include <cstdint>
 #include <mutex>
+#include <span>
 #include <string>
 #include <variant>
 #include <vector>
@@ -137,8 +138,41 @@ struct WindowPost {
     friend bool operator==(const WindowPost&, const WindowPost&) = default;
 };
 
+// The answer to a month, day or event search, complete: whole records only
+// (month 376 bytes, day and event 24). An empty answer has no records; a
+// refusal is an empty answer marked refused (its notice comes separately).
+enum class SearchKind : std::uint8_t { Month = 1, Day, Events, EventPage };
+
+struct SearchAnswer {
+    SearchKind kind = SearchKind::Month;
+    std::vector<std::uint8_t> records;
+    std::uint32_t word1 = 0;  // EventPage: words 1 and 2 of the answer
+    std::uint32_t word2 = 0;
+    bool refused = false;
+
+    static constexpr std::size_t recordSize(SearchKind kind) { return kind == SearchKind::Month ? 376 : 24; }
+    std::size_t count() const { return records.size() / recordSize(kind); }
+    std::span<const std::uint8_t> record(std::size_t i) const {
+        const std::size_t size = recordSize(kind);
+        return std::span<const std::uint8_t>(records).subspan(i * size, size);
+    }
+    friend bool operator==(const SearchAnswer&, const SearchAnswer&) = default;
+};
+
+// Remote playback began (PLAY_ON_ACK) or ended (the playback stop).
+struct PlaybackChanged {
+    bool on = false;
+    friend bool operator==(const PlaybackChanged&, const PlaybackChanged&) = default;
+};
+
+// PLAY_CHANNEL_INFO: the channels of the playback.
+struct PlayChannels {
+    std::uint32_t mask = 0;
+    friend bool operator==(const PlayChannels&, const PlayChannels&) = default;
+};
+
 using Event = std::variant<Notice, MessageBoxRequest, ControlState, LoginAccepted, ConnectFailed,
-                           LiveChannels, WindowPost>;
+                           LiveChannels, WindowPost, SearchAnswer, PlaybackChanged, PlayChannels>;
 
 class EventSink {
 public:

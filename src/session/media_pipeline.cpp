@@ -103,13 +103,31 @@ std::array<std::uint64_t, 16> MediaPipeline::picturesShown() const {
     return shown;
 }
 
-void MediaPipeline::startAudio() {
+void MediaPipeline::startAudio(AudioUse use) {
     if (!options_.live_audio.make_output) return;
     std::lock_guard lock(audio_mutex_);
     if (audio_player_) return;
     audio_queue_.clear();
-    audio_player_ = media::AudioPlayer::create(audio_queue_, options_.live_audio.audio_buf,
-                                               options_.live_audio.make_output());
+    const bool playback = use == AudioUse::RemotePlayback;
+    audio_player_ = media::AudioPlayer::create(
+        audio_queue_, playback ? options_.live_audio.playback_audio_buf : options_.live_audio.audio_buf,
+        options_.live_audio.make_output(), playback ? media::StreamMode::Alternate : media::StreamMode::Normal);
+}
+
+void MediaPipeline::setAudioDiscard(bool on) {
+    std::lock_guard lock(audio_mutex_);
+    if (on) audio_queue_.clear();
+    if (audio_player_) audio_player_->setDiscard(on);
+}
+
+void MediaPipeline::clearAudioQueue() {
+    std::lock_guard lock(audio_mutex_);
+    audio_queue_.clear();
+}
+
+std::size_t MediaPipeline::audioQueueLength() const {
+    std::lock_guard lock(audio_mutex_);
+    return audio_queue_.size();
 }
 
 void MediaPipeline::stopAudio(media::PlayerStop how) {

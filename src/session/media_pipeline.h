@@ -48,8 +48,15 @@ public:
     std::uint32_t videoLossMask() const { return video_loss_mask_.load(); }
     std::array<std::uint64_t, 16> picturesShown() const;
 
-    // Only when the PC has a sound output.
-    void startAudio();
+    // Only when the PC has a sound output. Live view plays with its audio
+    // buffer slot; remote playback with its own, in the alternate mode.
+    enum class AudioUse : std::uint8_t { Live = 1, RemotePlayback };
+    void startAudio(AudioUse use = AudioUse::Live);
+    // Remote playback away from normal speed: blocks are dropped and the
+    // queue emptied.
+    void setAudioDiscard(bool on);
+    void clearAudioQueue();
+    std::size_t audioQueueLength() const;
     void stopAudio(media::PlayerStop how);
     // The selected channel's block of an audio unit to the audio player.
     void queueAudio(const media::AudioBlocks& blocks);
@@ -70,7 +77,7 @@ private:
     std::array<std::unique_ptr<media::ChannelDecoder>, 16> decoders_;
 
     // -- guarded by audio_mutex_ --
-    std::mutex audio_mutex_;
+    mutable std::mutex audio_mutex_;
     std::unique_ptr<media::AudioPlayer> audio_player_;
     media::AudioBlockQueue audio_queue_;
 

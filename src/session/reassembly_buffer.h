@@ -2,9 +2,10 @@
 // Gathers the fragments of one media unit, download unit, configuration
 // block or reply.
 //
-// A unit that would not fit its buffer is discarded: the rest of its
-// fragments are dropped as they come, so the stream stays in step, and
-// nothing is ever written past the buffer.
+// A unit that would not fit its buffer is discarded (media units) or cut
+// to the buffer's size (search replies): the rest of its fragments are
+// dropped as they come, so the stream stays in step, and nothing is ever
+// written past the buffer.
 
 #include <cstdint>
 #include <span>
@@ -24,7 +25,10 @@ public:
         Discarded,    // the unit was too large and has been dropped
     };
 
-    explicit ReassemblyBuffer(std::size_t capacity = kReassemblyCapacity) : capacity_(capacity) {}
+    enum class Overflow : std::uint8_t { Discard = 1, Truncate };
+
+    explicit ReassemblyBuffer(std::size_t capacity = kReassemblyCapacity, Overflow overflow = Overflow::Discard)
+        : capacity_(capacity), overflow_(overflow) {}
 
     // Appends one fragment (the payload `header` announced). After Complete
     // the caller takes unit() and then calls reset().
@@ -38,6 +42,7 @@ public:
 
 private:
     std::size_t capacity_;
+    Overflow overflow_;
     std::vector<std::uint8_t> storage_;  // sized to capacity on first use
     std::size_t fill_ = 0;
     bool overflowed_ = false;

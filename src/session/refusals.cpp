@@ -19,15 +19,10 @@ void postRefusal(EventSink& sink, const protocol::MessageHeader& header, std::sp
     const std::int32_t reason = protocol::ReplyCode(payload);
     Owner owner = Owner::MainWindow;
     switch (code) {
-    case Code::PLAY_INFO_MONTH_NACK:
     case Code::TRANS_INFO_MONTH_NACK:
         if (reason == kNothingRecorded)
-            sink.post(WindowPost{code == Code::PLAY_INFO_MONTH_NACK ? WindowMessage::MonthTableReady
-                                                                    : WindowMessage::DownloadMonthTableReady,
-                                 Owner::RemoteSearch});
+            sink.post(WindowPost{WindowMessage::DownloadMonthTableReady, Owner::RemoteSearch});
         break;
-    case Code::EVENT_INFO_NACK:
-    case Code::EVENT_INFO_NACK_BYPG: owner = Owner::RemoteSearch; break;
     default: break;
     }
     if (const auto notice = noticeForReason(header.code(), reason)) sink.post(Notice::fromLParam(*notice, owner));

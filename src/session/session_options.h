@@ -45,7 +45,8 @@ struct LiveVideo {
 // has no sound output: no audio thread, no audio switch, no talk.
 struct LiveAudio {
     std::function<std::unique_ptr<media::SoundOutput>()> make_output;
-    std::uint8_t audio_buf = 2;  // the live view slot of the audio buffer setting
+    std::uint8_t audio_buf = 2;           // the live view slot of the audio buffer setting
+    std::uint8_t playback_audio_buf = 2;  // the remote playback slot
     AudioChannelOwner* channels = nullptr;
     // Every block handed to the audio thread, in order.
     std::function<void(const media::AudioBlock& block)> block_queued;
@@ -65,6 +66,14 @@ struct SessionOptions {
     std::chrono::milliseconds receive_limit = protocol::kReceiveLimit;
     // Pause after LIVE_STOP before the consumers are stopped.
     std::chrono::milliseconds live_stop_pause = 50ms;
+
+    // Remote playback: the pause after each control message and the waits
+    // after a whole control (reverse and forward; the others), and the
+    // pacing's lead on the first frame.
+    std::chrono::milliseconds control_pause = 50ms;
+    std::chrono::milliseconds control_settle_play = 100ms;
+    std::chrono::milliseconds control_settle_other = 500ms;
+    std::chrono::milliseconds play_fail_pause = 100ms;
 
     LiveVideo live_video;
     LiveAudio live_audio;

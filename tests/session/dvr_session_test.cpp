@@ -197,13 +197,15 @@ TEST(DvrSession, RefusalsRaiseTheirNoticesAndTalkEndsFirst) {
     rig.peer->send(Code::LIVE_STOP_NACK, word(1));
     ASSERT_TRUE(rig.sink.waitForNotice(0x50000));
     const auto events = rig.sink.events();
-    ASSERT_GE(events.size(), 6u);
+    ASSERT_GE(events.size(), 7u);
     EXPECT_EQ(std::get<WindowPost>(events[0]).message, WindowMessage::TalkEnded);
     EXPECT_EQ(std::get<Notice>(events[1]).lParam(), 0xC0001u);
-    EXPECT_EQ(std::get<WindowPost>(events[2]).message, WindowMessage::MonthTableReady);
-    EXPECT_EQ(std::get<Notice>(events[3]), (Notice{4, 0, Owner::RemoteSearch}));
-    EXPECT_EQ(std::get<Notice>(events[4]).lParam(), 0x60005u);
-    EXPECT_EQ(std::get<Notice>(events[5]).lParam(), 0x50000u);
+    // Nothing recorded: an empty month, not a refusal.
+    EXPECT_EQ(std::get<SearchAnswer>(events[2]), (SearchAnswer{SearchKind::Month, {}, 0, 0, false}));
+    EXPECT_EQ(std::get<SearchAnswer>(events[3]), (SearchAnswer{SearchKind::EventPage, {}, 0, 0, true}));
+    EXPECT_EQ(std::get<Notice>(events[4]), (Notice{4, 0, Owner::RemoteSearch}));
+    EXPECT_EQ(std::get<Notice>(events[5]).lParam(), 0x60005u);
+    EXPECT_EQ(std::get<Notice>(events[6]).lParam(), 0x50000u);
 }
 
 TEST(DvrSession, ShortPayloadReadFailureEndsTheSession) {
