@@ -38,7 +38,10 @@ void DvrSession::close() {
     core_.post(ControlState{ControlId::Connect, ButtonLook::Released});
 
     // Stop the one activity that runs.
-    if (live_.on()) {
+    playback_.interrupt();
+    if (playback_.on()) {
+        playback_.stop();
+    } else if (live_.on()) {
         live_.stop();
     } else if (talk_.talking()) {
         talk_.stop();

@@ -62,7 +62,11 @@ public:
     void close();
 
     // Live view requests from the owner.
-    void loginStart() { live_.loginStart(); }
+    // A live start ends a remote playback first.
+    void loginStart() {
+        playback_.stop();
+        live_.loginStart();
+    }
     void liveRequest(std::uint32_t mask) { live_.request(mask); }
     void liveStop() { live_.stop(); }
     void audioOnOff(bool on) { live_.audioOnOff(on); }

@@ -14,7 +14,10 @@ public:
         return (pipeline_.video_loss_mask_.load() & (1u << channel)) == 0;
     }
     std::string liveTitle(int channel) override { return "CH" + std::to_string(channel + 1); }
-    std::int64_t paneTime(int, const media::FrameItem& item) override { return item.header.frameTime(); }
+    std::int64_t paneTime(int, const media::FrameItem& item) override {
+        const std::int64_t playback = pipeline_.playback_pane_time_.load();
+        return playback >= 0 ? playback : item.header.frameTime();
+    }
     bool lineDoubling(int channel) override {
         const auto& f = pipeline_.options_.live_video.line_doubling;
         return f ? f(channel) : true;

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 #include "media/audio/audio_block_queue.h"
 #include "media/audio/audio_player.h"
@@ -47,6 +48,9 @@ public:
     std::uint32_t setVideoLoss(std::uint32_t channel_info_mask);
     std::uint32_t videoLossMask() const { return video_loss_mask_.load(); }
     std::array<std::uint64_t, 16> picturesShown() const;
+    // Remote playback: the time the panes show (the last frame's header
+    // time); nothing outside playback, where each picture shows its own.
+    void setPlaybackPaneTime(std::optional<std::int64_t> time) { playback_pane_time_ = time.value_or(-1); }
 
     // Only when the PC has a sound output. Live view plays with its audio
     // buffer slot; remote playback with its own, in the alternate mode.
@@ -83,6 +87,7 @@ private:
 
     std::atomic<std::uint32_t> video_loss_mask_{0};
     std::atomic<std::uint32_t> audio_mask_{0};
+    std::atomic<std::int64_t> playback_pane_time_{-1};
 };
 
 }  // namespace kalix::session

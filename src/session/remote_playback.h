@@ -82,6 +82,8 @@ public:
     void viewChange(std::uint32_t shown_mask);
     // The playback stop (stop button, new live start, close, rights change).
     void stop();
+    // The session closes: a frame waiting for its time is let go at once.
+    void interrupt();
 
     bool on() const { return on_.load(); }
     bool pending() const { return pending_.load(); }
@@ -93,6 +95,8 @@ public:
     std::uint32_t shownMask() const { return shown_mask_.load(); }
     std::array<std::uint8_t, 8> eventToken() const;
     std::uint64_t framesReceived() const { return frames_received_.load(); }
+    // The event kind of a playback started at an event; 0 otherwise.
+    std::uint8_t eventKind() const { return event_kind_.load(); }
 
     // Handlers, fed by the dispatch table.
     void onAck(const protocol::MessageHeader& header, std::span<const std::uint8_t> payload);
@@ -106,6 +110,9 @@ public:
     void onUnit(const protocol::MessageHeader& last, std::span<const std::uint8_t> unit);
 
 private:
+    bool pace(FrameMs frame_ms);
+    void seekStep(FrameMs frame_ms);
+
     struct Impl;
     std::unique_ptr<Impl> impl_;
 
@@ -118,6 +125,7 @@ private:
     std::atomic<std::uint32_t> channel_mask_{0};
     std::atomic<std::uint32_t> shown_mask_{0};
     std::atomic<std::uint64_t> frames_received_{0};
+    std::atomic<std::uint8_t> event_kind_{0};
 };
 
 }  // namespace kalix::session

@@ -37,6 +37,8 @@ struct LiveVideo {
     // Every live frame handed to the media pipeline, in order, whether or
     // not its channel has a decoder.
     std::function<void(const media::FrameItem& item)> frame_handed_over;
+    // Every remote playback frame queued for a decoder, in order.
+    std::function<void(const media::FrameItem& item)> playback_frame_queued;
     // Every decoded picture as planar YUV, before post-processing (YUV path).
     std::function<void(const media::DecodedPicture& picture)> picture_decoded;
 };

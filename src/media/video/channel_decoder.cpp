@@ -131,7 +131,7 @@ void ChannelDecoder::run(std::stop_token stop) {
             continue;
         }
 
-        if (!decode(input_length, size, item.info)) continue;
+        if (!decode(input_length, size, item)) continue;
         if (item.direction == Direction::Backward && item.decode_only == 1) continue;
         showCaptions(item, size);
         wall_.view().markChannel(channel_);
@@ -145,7 +145,7 @@ void ChannelDecoder::run(std::stop_token stop) {
     running_ = false;
 }
 
-bool ChannelDecoder::decode(int input_length, PictureSize size, const FrameInfo& info) {
+bool ChannelDecoder::decode(int input_length, PictureSize size, const FrameItem& item) {
     // The picture buffer is written under the channel's lock, so a pane is
     // never painted half old, half new.
     auto access = wall_.pictures().lockChannel(channel_);
@@ -174,7 +174,7 @@ bool ChannelDecoder::decode(int input_length, PictureSize size, const FrameInfo&
         host_.pictureDecoded(DecodedPicture{
             channel_, decoded_, decoded,
             access->picture().first(pictureBytes(DecoderOutput::PlanarYuv420, decoded.width, decoded.height)),
-            &info});
+            &item.info, !(item.direction == Direction::Backward && item.decode_only == 1), mode_});
     ++decoded_;
     postProcess(access->picture(), decoded, path);
     return true;

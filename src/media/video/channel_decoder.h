@@ -31,6 +31,10 @@ struct DecodedPicture {
     PictureSize size;
     std::span<const std::uint8_t> yuv;
     const FrameInfo* info = nullptr;  // what the recorder said of it
+    // False for a decode-only picture of backward play: decoded as a
+    // reference, never shown.
+    bool shown = true;
+    DisplayMode mode = DisplayMode::Live;  // the wall's mode when the decoder started
 };
 
 // What a decoder asks of its owner. Called on the decoder's thread; an
@@ -79,7 +83,7 @@ public:
 
 private:
     void run(std::stop_token stop);
-    bool decode(int input_length, PictureSize size, const FrameInfo& info);
+    bool decode(int input_length, PictureSize size, const FrameItem& item);
     void postProcess(std::span<std::uint8_t> picture, PictureSize size, DrawPath path);
     void showCaptions(const FrameItem& item, PictureSize size);
 
