@@ -1,5 +1,7 @@
 #include "protocol/recorder_time.h"
 
+#include <cstdio>
+
 namespace kalix::protocol {
 
 UtcOffset UtcOffset::fromSeconds(std::int32_t d) {
@@ -32,14 +34,52 @@ RecorderTime toRecorderTime(const DateTimeFields& f, const UtcOffset& offset) {
 }
 
 bool fromRecorderTime(RecorderTime time, DateTimeFields& fields) {
-    const auto signed_time = static_cast<std::int32_t>(time);
-    if (signed_time < 0) return false;
-    const std::time_t t = signed_time;
+    const std::time_t t = static_cast<std::time_t>(time);
     std::tm utc{};
     if (gmtime_r(&t, &utc) == nullptr) return false;
     fields = DateTimeFields{utc.tm_year + 1900, utc.tm_mon, utc.tm_mday - 1,
                             utc.tm_hour,        utc.tm_min, utc.tm_sec};
     return true;
+}
+
+std::string recorderTimeText(RecorderTime time) {
+    DateTimeFields f;
+    if (!fromRecorderTime(time, f)) return {};
+    char text[80];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", f.year, f.month + 1, f.day + 1, f.hour,
+                  f.minute, f.second);
+    return text;
+}
+
+namespace {
+
+bool leapYear(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
+
+// Days from 1970-01-01 to the date (proleptic Gregorian).
+std::int64_t daysFromCivil(std::int64_t y, unsigned m, unsigned d) {
+    y -= m <= 2;
+    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
+    const auto yoe = static_cast<unsigned>(y - era * 400);
+    const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
+    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
+}
+
+}  // namespace
+
+int daysInMonth(int year, int month) {
+    static constexpr int kLengths[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (month < 1 || month > 12) return 0;
+    return month == 2 && leapYear(year) ? 29 : kLengths[month - 1];
+}
+
+std::optional<RecorderTime> recorderTimeOf(int year, int month, int day, int hour, int minute, int second) {
+    if (year < 1970 || day < 1 || day > daysInMonth(year, month)) return std::nullopt;
+    if (hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59) return std::nullopt;
+    const std::int64_t t = daysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) * 86400 +
+                           hour * 3600 + minute * 60 + second;
+    if (t > 0xFFFFFFFFll) return std::nullopt;
+    return static_cast<RecorderTime>(t);
 }
 
 std::uint32_t localWallClock(std::time_t utc_now, const UtcOffset& offset) {

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 #include <ctime>
+#include <optional>
+#include <string>
 
 namespace kalix::protocol {
 
@@ -38,9 +40,21 @@ struct UtcOffset {
 // an hour when daylight-saving time is in force then.
 RecorderTime toRecorderTime(const DateTimeFields& fields, const UtcOffset& offset);
 
-// Splits the count as a UTC calendar time. A count that is negative as a
-// signed 32-bit value is refused and leaves `fields` unchanged.
+// Splits the count as a UTC calendar time. Every count is a time: the
+// counter is unsigned, so 2038 and later are valid (0xFFFFFFFF is
+// 2106-02-07 06:28:15).
 bool fromRecorderTime(RecorderTime time, DateTimeFields& fields);
+
+// "YYYY-MM-DD HH:MM:SS", the count split as UTC (no time zone applied).
+std::string recorderTimeText(RecorderTime time);
+
+// The days of a month (1-12) of a year; 0 for another month number.
+int daysInMonth(int year, int month);
+
+// The count for a wall-clock date and time (month and day 1-based) counted
+// as UTC; nothing for a date or time that does not exist or does not fit.
+std::optional<RecorderTime> recorderTimeOf(int year, int month, int day, int hour = 0, int minute = 0,
+                                           int second = 0);
 
 // Local wall-clock seconds for the operation log: UTC now plus the offset.
 std::uint32_t localWallClock(std::time_t utc_now, const UtcOffset& offset);

@@ -165,6 +165,13 @@ struct PlaybackChanged {
     friend bool operator==(const PlaybackChanged&, const PlaybackChanged&) = default;
 };
 
+// PLAY_ON_NACK (failed = false) or PLAY_ON_FAIL (true) has been handled:
+// after a failure the session is back in live view.
+struct PlaybackRefused {
+    bool failed = false;
+    friend bool operator==(const PlaybackRefused&, const PlaybackRefused&) = default;
+};
+
 // PLAY_CHANNEL_INFO: the channels of the playback.
 struct PlayChannels {
     std::uint32_t mask = 0;
@@ -172,7 +179,7 @@ struct PlayChannels {
 };
 
 using Event = std::variant<Notice, MessageBoxRequest, ControlState, LoginAccepted, ConnectFailed,
-                           LiveChannels, WindowPost, SearchAnswer, PlaybackChanged, PlayChannels>;
+                           LiveChannels, WindowPost, SearchAnswer, PlaybackChanged, PlayChannels, PlaybackRefused>;
 
 class EventSink {
 public:

@@ -418,17 +418,20 @@ void RemotePlayback::onNack(const MessageHeader& header, std::span<const std::ui
         stop();
     }
     pending_ = false;
+    impl_->core.post(PlaybackRefused{false});
 }
 
 void RemotePlayback::onFail(const MessageHeader& header, std::span<const std::uint8_t> payload) {
     const std::int32_t reason = protocol::ReplyCode(payload);
     if (const auto notice = noticeForReason(header.code(), reason)) impl_->core.post(Notice::fromLParam(*notice));
     pending_ = false;
-    if (!on_) return;
-    stop();
-    impl_->media.stopAudio(media::PlayerStop::Immediate);
-    impl_->pause(impl_->options.play_fail_pause);
-    impl_->live.loginStart();
+    if (on_) {
+        stop();
+        impl_->media.stopAudio(media::PlayerStop::Immediate);
+        impl_->pause(impl_->options.play_fail_pause);
+        impl_->live.loginStart();
+    }
+    impl_->core.post(PlaybackRefused{true});
 }
 
 void RemotePlayback::onDone(const MessageHeader&, std::span<const std::uint8_t>) {

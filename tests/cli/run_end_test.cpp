@@ -21,6 +21,7 @@ TEST(CliRunEnd, EveryEndHasItsExitStatusAndCloser) {
         {RunEnd::EndedByRecorder, 3, "recorder"},
         {RunEnd::ConnectionFailed, 3, "failure"},
         {RunEnd::NoAnswer, 3, "timeout"},
+        {RunEnd::Refused, 3, "client"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(exitStatus(c.end), c.status) << static_cast<int>(c.end);

@@ -32,10 +32,20 @@ TEST(RecorderTime, FromWireSplitsAsUtcWithZeroBasedMonthAndDay) {
     EXPECT_EQ(f, (DateTimeFields{2023, 10, 13, 22, 13, 20}));
 }
 
-TEST(RecorderTime, NegativeCountLeavesFieldsUnchanged) {
-    DateTimeFields f{2001, 2, 3, 4, 5, 6};
-    EXPECT_FALSE(fromRecorderTime(0x80000000u, f));
-    EXPECT_EQ(f, (DateTimeFields{2001, 2, 3, 4, 5, 6}));
+TEST(RecorderTime, TheCountIsUnsignedSo2038AndLaterAreTimes) {
+    DateTimeFields f;
+    ASSERT_TRUE(fromRecorderTime(0x80000000u, f));
+    EXPECT_EQ(f, (DateTimeFields{2038, 0, 18, 3, 14, 8}));
+    EXPECT_EQ(recorderTimeText(0xFFFFFFFFu), "2106-02-07 06:28:15");
+    EXPECT_EQ(recorderTimeText(1'709'164'800u), "2024-02-29 00:00:00");
+    EXPECT_EQ(recorderTimeOf(2106, 2, 7, 6, 28, 15), 0xFFFFFFFFu);
+    EXPECT_EQ(recorderTimeOf(2106, 2, 7, 6, 28, 16), std::nullopt);
+    EXPECT_EQ(recorderTimeOf(2024, 2, 29), 1'709'164'800u);
+    EXPECT_EQ(recorderTimeOf(2023, 2, 29), std::nullopt);
+    EXPECT_EQ(recorderTimeOf(2024, 13, 1), std::nullopt);
+    EXPECT_EQ(recorderTimeOf(2024, 1, 1, 24, 0, 0), std::nullopt);
+    EXPECT_EQ(daysInMonth(1900, 2), 28);
+    EXPECT_EQ(daysInMonth(2000, 2), 29);
 }
 
 TEST(RecorderTime, ToWireCountsTheWallClockInUtc) {

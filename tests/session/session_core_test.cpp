@@ -101,6 +101,8 @@ std::string render(const Event& event) {
                     << (e.refused ? " refused" : "");
             } else if constexpr (std::is_same_v<T, PlaybackChanged>) {
                 out << "playback " << e.on;
+            } else if constexpr (std::is_same_v<T, PlaybackRefused>) {
+                out << "playback-refused " << e.failed;
             } else if constexpr (std::is_same_v<T, PlayChannels>) {
                 out << "play-channels " << std::hex << e.mask;
             } else {

@@ -9,9 +9,10 @@
 namespace kalix::cli {
 
 void EventPrinter::line(const std::string& json_line, const std::string& text_line) const {
-    const std::string& out = format_ == LineFormat::Json ? json_line : text_line;
-    std::fputs(out.c_str(), stdout);
-    std::fputc('\n', stdout);
+    // One write a line: lines from other threads never cut into it.
+    std::string out = format_ == LineFormat::Json ? json_line : text_line;
+    out += '\n';
+    std::fwrite(out.data(), 1, out.size(), stdout);
     std::fflush(stdout);
 }
 

@@ -10,7 +10,8 @@ int exitStatus(RunEnd end) {
     case RunEnd::ClientBeforeLogin:
     case RunEnd::EndedByRecorder:
     case RunEnd::ConnectionFailed:
-    case RunEnd::NoAnswer: return 3;
+    case RunEnd::NoAnswer:
+    case RunEnd::Refused: return 3;
     }
     return 3;
 }
@@ -18,7 +19,8 @@ int exitStatus(RunEnd end) {
 std::string_view closedBy(RunEnd end) {
     switch (end) {
     case RunEnd::ClosedByClient:
-    case RunEnd::ClientBeforeLogin: return "client";
+    case RunEnd::ClientBeforeLogin:
+    case RunEnd::Refused: return "client";
     case RunEnd::EndedByRecorder: return "recorder";
     case RunEnd::ConnectionFailed: return "failure";
     case RunEnd::NoAnswer: return "timeout";

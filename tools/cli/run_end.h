@@ -13,7 +13,8 @@ enum class RunEnd {
     ClientBeforeLogin,  // the operator interrupted before the login was accepted
     EndedByRecorder,    // refusal, unsupported recorder, the recorder's close or a lost connection
     ConnectionFailed,   // no connection came about
-    NoAnswer,           // the login was not answered within the time limit
+    NoAnswer,           // the login, or the command's request, was not answered in time
+    Refused,            // the recorder refused the command's request; we closed
 };
 
 // 0 help and a session we closed ourselves, 2 usage errors, 3 a session

@@ -71,6 +71,11 @@ public:
     session::DvrSession& session() override { return dvr_; }
     const EventPrinter& out() const override { return out_; }
     bool ending() const override { return end_.has_value(); }
+    void setDeadline(Clock::time_point at, RunEnd end) override {
+        deadline_ = at;
+        deadline_end_ = end;
+    }
+    void endRun(RunEnd end) override { endAs(end); }
 
     // From the moment the session was asked to connect.
     RunEnd runUntilEnd(CliSink& sink) {
@@ -78,7 +83,7 @@ public:
         while (!end_) {
             const auto now = Clock::now();
             if (now >= deadline_) {
-                end_ = logged_in_ ? RunEnd::ClosedByClient : RunEnd::NoAnswer;
+                end_ = deadline_end_.value_or(logged_in_ ? RunEnd::ClosedByClient : RunEnd::NoAnswer);
                 break;
             }
             if (auto taken = sink.queue.popFor(std::stop_token{}, deadline_ - now)) handle(taken->item);
@@ -136,6 +141,7 @@ private:
     const EventPrinter& out_;
     session::DvrSession& dvr_;
     Clock::time_point deadline_;  // the login's answer, then the end of --seconds
+    std::optional<RunEnd> deadline_end_;  // set by the command with its deadline
     std::optional<RunEnd> end_;  // decided once, by the first cause
     bool logged_in_ = false;
     bool kind2_seen_ = false;

@@ -51,6 +51,11 @@ public:
     // The end of the run is decided: the session is about to close or has
     // closed, and nothing new should be started on it.
     virtual bool ending() const = 0;
+    // The run ends at `at` (after the login the default is --seconds from
+    // the login), as `end` when nothing else ended it first.
+    virtual void setDeadline(std::chrono::steady_clock::time_point at, RunEnd end) = 0;
+    // Decides the end now (the first decision holds).
+    virtual void endRun(RunEnd end) = 0;
 };
 
 // One kalix-cli command over a recorder session. The runner calls, in order:

@@ -14,6 +14,8 @@ namespace kalix::cli {
 std::unique_ptr<SessionCommand> makeLoginCommand();
 std::unique_ptr<SessionCommand> makeLiveCommand();
 std::unique_ptr<SessionCommand> makeTalkCommand();
+std::unique_ptr<SessionCommand> makeSearchCommand();
+std::unique_ptr<SessionCommand> makePlayCommand();
 
 using RunCommand = RunEnd (*)(std::span<const std::string_view> args);
 
@@ -35,6 +37,9 @@ inline constexpr CommandEntry kCommands[] = {
     {"live", "log in, run live view, record picture checksums, snapshots and sound",
      &runSessionCommand<makeLiveCommand>},
     {"talk", "log in and speak a WAV file to the recorder's site", &runSessionCommand<makeTalkCommand>},
+    {"search", "log in and list the recorder's recorded days, stretches or events",
+     &runSessionCommand<makeSearchCommand>},
+    {"play", "log in, play recordings, record picture checksums and snapshots", &runSessionCommand<makePlayCommand>},
 };
 
 // The whole command line after the program's name: the command and its
