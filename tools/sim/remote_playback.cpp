@@ -364,7 +364,7 @@ void PlaybackStreamer::run(std::stop_token stop) {
             if (!sendStep()) active_ = false;
             continue;
         }
-        if (paused_) {
+        if (paused_ || streamed() == 0) {
             wait();
             continue;
         }
