@@ -1,7 +1,11 @@
 #include "sim/sim_config.h"
 
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -198,6 +202,42 @@ TEST(SimConfigTest, AudioAndTalkOptions) {
     EXPECT_FALSE(parse({"--talk-nack", "x"}, error));
     EXPECT_FALSE(parse({"--talk-out", ""}, error));
     EXPECT_FALSE(parse({"--audio=1"}, error));
+}
+
+TEST(SimConfigTest, RecordingOptionsReachTheConfigurationOrSayWhatIsWrong) {
+    const std::string path = ::testing::TempDir() + "kalix_sim_schedule_" + std::to_string(::getpid());
+    {
+        std::ofstream out(path);
+        out << "rec 3 2024-05-10T08:00:00 2024-05-10T09:00:00 2\nevent 7 0x8 2024-05-10T08:30:00\n";
+    }
+    std::string error;
+    auto cmd = parse({"--recordings", path, "--recordings-now", "2024-05-10T12:00:00", "--play-speed", "0",
+                      "--search-records", "3", "--refuse", "PLAY_ON_REQ:98", "--refuse=PLAY_INFO_MONTH_REQ:83",
+                      "--play-fail", "100:53"},
+                     error);
+    ASSERT_TRUE(cmd) << error;
+    const RecordingSettings& r = cmd->config.recordings;
+    ASSERT_TRUE(r.schedule);
+    EXPECT_EQ(r.schedule->channelStretches(3).size(), 1u);
+    EXPECT_EQ(r.now, 1'715'342'400u);
+    EXPECT_EQ(r.start_speed, 0);
+    EXPECT_EQ(r.records_per_message, 3u);
+    ASSERT_EQ(cmd->config.refusals.size(), 2u);
+    EXPECT_EQ(cmd->config.refusals[0].request, 51);
+    EXPECT_EQ(cmd->config.refusals[0].reason, 98);
+    EXPECT_EQ(r.fail_after, (std::pair<std::uint64_t, std::int32_t>{100, 53}));
+    std::remove(path.c_str());
+
+    cmd = parse({"--no-recordings"}, error);
+    ASSERT_TRUE(cmd) << error;
+    EXPECT_FALSE(cmd->config.recordings.enabled);
+    for (const std::vector<std::string_view>& bad : std::vector<std::vector<std::string_view>>{
+             {"--recordings", "/nonexistent/schedule"}, {"--play-speed", "7"}, {"--refuse", "LIVE_REQ:1"},
+             {"--refuse", "PLAY_ON_REQ"}, {"--play-fail", "x:1"}, {"--recordings-now", "yesterday"}}) {
+        error.clear();
+        EXPECT_FALSE(parse(bad, error)) << bad[0] << " " << bad[1];
+        EXPECT_EQ(error.rfind(std::string(bad[0]), 0), 0u) << error;
+    }
 }
 
 TEST(SimConfigTest, HelpIsRecognised) {

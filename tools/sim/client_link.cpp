@@ -66,14 +66,14 @@ bool ClientLink::sendMessage(std::uint16_t code, std::span<const std::uint8_t> p
 }
 
 bool ClientLink::sendUnit(protocol::Code code, std::span<const std::uint8_t> unit, std::uint32_t word3,
-                          Logging logging) {
+                          Logging logging, UnitMarks marks) {
     std::lock_guard lock(write_mutex_);
     std::size_t offset = 0;
     do {
         const std::size_t n = std::min<std::size_t>(unit.size() - offset, protocol::kMaxPayload);
         const bool last = offset + n == unit.size();
         if (!writeLocked(static_cast<std::uint16_t>(code), unit.subspan(offset, n), last ? Fragment::Last : Fragment::More,
-                         Pieces::Whole, word3, logging)) {
+                         Pieces::Whole, word3, logging, marks)) {
             return false;
         }
         offset += n;
@@ -126,13 +126,15 @@ void ClientLink::announceLiveView(const LiveViewChange& change) {
 }
 
 bool ClientLink::writeLocked(std::uint16_t code, std::span<const std::uint8_t> payload, Fragment fragment,
-                             Pieces pieces, std::uint32_t word3, Logging logging) {
+                             Pieces pieces, std::uint32_t word3, Logging logging, UnitMarks marks) {
     if (payload.size() > protocol::kMaxPayload) return false;
     MessageHeader header;
     header.setCode(code);
     header.setPayloadLen(static_cast<std::uint16_t>(payload.size()));
     header.setLastFragment(fragment == Fragment::Last);
     header.setAudioOn(audio_on_.load());
+    header.setPlaySpeed(marks.play_speed);
+    header.setFrameChannel(marks.frame_channel);
     header.word3 = word3;
     bool sent = false;
     if (pieces == Pieces::Whole) {

@@ -32,6 +32,13 @@ enum class Pieces : std::uint8_t { Whole, Split };
 // Streamed media would drown the traffic log: its units are counted instead.
 enum class Logging : std::uint8_t { EachMessage, Quiet };
 
+// What a playback unit carries in every fragment's header: the speed index
+// and the unit's channel.
+struct UnitMarks {
+    std::uint8_t play_speed = 0;
+    std::uint8_t frame_channel = 0;
+};
+
 // Where a link reports what it sent and what happened: the simulator's
 // traffic log and its event lines. Any thread.
 class LinkLog {
@@ -66,7 +73,7 @@ public:
     // One media unit in fragments of at most 65,535 bytes, none of another
     // message between them; `word3` goes into every fragment's header.
     bool sendUnit(protocol::Code code, std::span<const std::uint8_t> unit, std::uint32_t word3,
-                  Logging logging = Logging::EachMessage);
+                  Logging logging = Logging::EachMessage, UnitMarks marks = {});
     bool sendRaw(std::span<const std::uint8_t> bytes);
     // How the replies that may go out cut (HELLO48_ACK, LIVE_CHANNEL_INFO) go.
     Pieces replyPieces() const { return config_.fragment_replies ? Pieces::Split : Pieces::Whole; }
@@ -100,7 +107,7 @@ public:
 
 private:
     bool writeLocked(std::uint16_t code, std::span<const std::uint8_t> payload, protocol::Fragment fragment,
-                     Pieces pieces, std::uint32_t word3, Logging logging);
+                     Pieces pieces, std::uint32_t word3, Logging logging, UnitMarks marks = {});
 
     const int id_;
     const SimConfig& config_;

@@ -1,6 +1,8 @@
 #include "sim/fault_injection.h"
 
+#include <array>
 #include <chrono>
+#include <string>
 #include <random>
 #include <vector>
 
@@ -38,7 +40,55 @@ std::vector<std::uint8_t> emptyLiveVideoUnit(std::uint32_t seconds) {
     return unit;
 }
 
+struct RefusableRequest {
+    std::string_view name;
+    Code request;
+    Code refusal;
+};
+
+constexpr RefusableRequest kRefusable[] = {
+    {"PLAY_INFO_MONTH_REQ", Code::PLAY_INFO_MONTH_REQ, Code::PLAY_INFO_MONTH_NACK},
+    {"PLAY_INFO_DAY_REQ", Code::PLAY_INFO_DAY_REQ, Code::PLAY_INFO_DAY_NACK},
+    {"EVENT_INFO_REQ", Code::EVENT_INFO_REQ, Code::EVENT_INFO_NACK_BYPG},
+    {"PLAY_ON_REQ", Code::PLAY_ON_REQ, Code::PLAY_ON_NACK},
+    {"EVENT_PLAY_REQ", Code::EVENT_PLAY_REQ, Code::PLAY_ON_NACK},
+    {"RPLAY_STOP", Code::RPLAY_STOP, Code::PLAY_OFF_NACK},
+};
+
 }  // namespace
+
+std::optional<Code> refusableRequest(std::string_view name) {
+    for (const RefusableRequest& r : kRefusable) {
+        if (r.name == name) return r.request;
+    }
+    return std::nullopt;
+}
+
+std::optional<Code> refusalFor(Code request) {
+    for (const RefusableRequest& r : kRefusable) {
+        if (r.request == request) return r.refusal;
+    }
+    return std::nullopt;
+}
+
+std::optional<std::int32_t> refusalReason(const SimConfig& config, Code request) {
+    for (const Refusal& r : config.refusals) {
+        if (r.request == static_cast<std::uint16_t>(request)) return r.reason;
+    }
+    return std::nullopt;
+}
+
+bool refuseOnDemand(ClientLink& link, Code request) {
+    const auto reason = refusalReason(link.config(), request);
+    const auto refusal = refusalFor(request);
+    if (!reason || !refusal) return false;
+    std::array<std::uint8_t, 4> payload{};
+    protocol::putBe32(payload.data(), static_cast<std::uint32_t>(*reason));
+    link.sendMessage(*refusal, payload);
+    link.logEvent(protocol::messageName(static_cast<std::uint16_t>(request), protocol::Direction::ToRecorder) +
+                  " refused with reason " + std::to_string(*reason));
+    return true;
+}
 
 void FaultInjection::onLogin() {
     const SimConfig& config = link_.config();

@@ -6,15 +6,29 @@
 // threads, so the reader keeps reading meanwhile.
 //
 // The other faults live where they act: the login refusal in identity_login,
-// replies cut into pieces in the client link's framing.
+// replies cut into pieces in the client link's framing, the refusals on
+// demand (below) in the features that answer those requests.
 
 #include <atomic>
 #include <cstdint>
+#include <optional>
+#include <string_view>
 
 #include "sim/client_link.h"
 #include "sim/sim_feature.h"
 
 namespace kalix::sim {
+
+// Requests that can be refused on demand (--refuse NAME:REASON), and the
+// refusal each draws: PLAY_INFO_MONTH_REQ, PLAY_INFO_DAY_REQ, EVENT_INFO_REQ
+// (EVENT_INFO_NACK_BYPG), PLAY_ON_REQ and EVENT_PLAY_REQ (PLAY_ON_NACK),
+// RPLAY_STOP (PLAY_OFF_NACK).
+std::optional<protocol::Code> refusableRequest(std::string_view name);
+std::optional<protocol::Code> refusalFor(protocol::Code request);
+// The reason to refuse `request` with, when the configuration asks for it.
+std::optional<std::int32_t> refusalReason(const SimConfig& config, protocol::Code request);
+// Sends the refusal of `request` when one is configured; true when it did.
+bool refuseOnDemand(ClientLink& link, protocol::Code request);
 
 class FaultInjection final : public SimFeature {
 public:

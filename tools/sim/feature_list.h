@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "sim/client_link.h"
+#include "sim/recording_schedule.h"
 #include "sim/sim_feature.h"
 #include "sim/talk.h"
 
@@ -14,10 +15,16 @@ namespace kalix::sim {
 // long as it runs.
 struct SharedState {
     TalkStore talk;
+    // What the recorder holds; set once before the first connection.
+    std::shared_ptr<const RecordingSchedule> recordings = std::make_shared<const RecordingSchedule>();
 };
 
 // One instance of every feature for the connection of `link`, in the order
 // in which they hear the connection's news.
+// The schedule the configuration asks for: its file's, the demo schedule
+// around its "now" (or `wall_clock_now`), or nothing when recordings are off.
+std::shared_ptr<const RecordingSchedule> recordingsFor(const SimConfig& config, RecorderSeconds wall_clock_now);
+
 std::vector<std::unique_ptr<SimFeature>> makeFeatures(ClientLink& link, SharedState& shared);
 
 }  // namespace kalix::sim

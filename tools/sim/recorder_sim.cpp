@@ -21,6 +21,7 @@
 #include "protocol/unique_fd.h"
 #include "sim/client_link.h"
 #include "sim/feature_list.h"
+#include "sim/live_video.h"
 #include "sim/sim_feature.h"
 #include "sim/traffic_log.h"
 
@@ -199,6 +200,7 @@ bool RecorderSim::Impl::start() {
         event(0, "cannot create the traffic log " + config_.traffic_path);
         return false;
     }
+    shared_.recordings = recordingsFor(config_, FrameTime::now().seconds);
     if (!shared_.talk.open(config_.talk_out_path)) {
         event(0, "cannot create the talk files " + config_.talk_out_path + "[.pcm]");
         return false;

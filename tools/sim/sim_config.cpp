@@ -4,6 +4,8 @@
 #include <cmath>
 #include <limits>
 
+#include "sim/fault_injection.h"
+
 namespace kalix::sim {
 namespace {
 
@@ -343,6 +345,56 @@ bool parseOne(ArgumentReader& reader, std::string_view opt, CommandLine& cmd, bo
         c.talk_out_path = std::string(*v);
         return true;
     }
+    if (opt == "--recordings") {
+        const auto v = reader.value();
+        if (!v) return false;
+        std::string error;
+        auto schedule = RecordingSchedule::load(std::string(*v), error);
+        if (!schedule) return reader.fail(error);
+        c.recordings.schedule = std::make_shared<const RecordingSchedule>(std::move(*schedule));
+        c.recordings.enabled = true;
+        return true;
+    }
+    if (opt == "--recordings-now") {
+        RecorderSeconds now = 0;
+        if (!take(reader, parseRecorderTime, now, "seconds or YYYY-MM-DDTHH:MM:SS")) return false;
+        c.recordings.now = now;
+        return true;
+    }
+    if (opt == "--play-speed") {
+        const auto parse = [](std::string_view t) { return parseUnsigned(t, 6); };
+        std::uint64_t speed = 0;
+        if (!take(reader, parse, speed, "a speed 0-6")) return false;
+        c.recordings.start_speed = static_cast<std::uint8_t>(speed);
+        return true;
+    }
+    if (opt == "--search-records") {
+        const auto parse = [](std::string_view t) { return parseUnsigned(t, 0xFFFF); };
+        std::uint64_t n = 0;
+        if (!take(reader, parse, n, "a number of records per message")) return false;
+        c.recordings.records_per_message = static_cast<std::uint32_t>(n);
+        return true;
+    }
+    if (opt == "--refuse" || opt == "--play-fail") {
+        const auto v = reader.value();
+        if (!v) return false;
+        const auto colon = v->rfind(':');
+        const auto reason = colon == std::string_view::npos ? std::nullopt : parseSigned(v->substr(colon + 1));
+        if (!reason) return reader.fail(opt == "--refuse" ? "expected NAME:REASON" : "expected UNITS:REASON");
+        if (opt == "--play-fail") {
+            const auto units = parseUnsigned(v->substr(0, colon), 0xFFFF'FFFFu);
+            if (!units) return reader.fail("expected UNITS:REASON");
+            c.recordings.fail_after = std::pair{*units, *reason};
+            return true;
+        }
+        const auto request = refusableRequest(v->substr(0, colon));
+        if (!request) {
+            return reader.fail("can refuse PLAY_INFO_MONTH_REQ, PLAY_INFO_DAY_REQ, EVENT_INFO_REQ, PLAY_ON_REQ, "
+                               "EVENT_PLAY_REQ or RPLAY_STOP");
+        }
+        c.refusals.push_back({static_cast<std::uint16_t>(*request), *reason});
+        return true;
+    }
     if (opt == "--traffic") {
         const auto v = reader.value();
         if (!v) return false;
@@ -359,6 +411,10 @@ bool parseOne(ArgumentReader& reader, std::string_view opt, CommandLine& cmd, bo
     else if (opt == "--garbage") flag = &c.garbage_after_login;
     else if (opt == "--video") flag = &c.video.enabled;
     else if (opt == "--audio") flag = &c.audio.enabled;
+    else if (opt == "--no-recordings") {
+        flag = &c.recordings.enabled;
+        flag_value = false;
+    }
     else if (opt == "--no-live") {
         flag = &c.answer_live_req;
         flag_value = false;
@@ -440,6 +496,20 @@ A recorder simulator on 127.0.0.1. Runs until SIGINT or SIGTERM.
   --talk-nack REASON        refuse every talk request with A_LISTEN_NACK and REASON
   --talk-out FILE           write the talk audio received to FILE (raw) and FILE.pcm
                             (decoded, 16-bit little-endian, interleaved stereo)
+  --recordings FILE         play back the recordings of this schedule file (lines
+                            "rec CH START END [KIND]", "event KIND MASK TIME [END]",
+                            "title CH TEXT", "badtitle CH TEXT"; times in seconds or
+                            YYYY-MM-DDTHH:MM:SS); default: a demo schedule over the
+                            three days before now and the last hour
+  --recordings-now TIME     the demo schedule's "now" (default: the start time)
+  --no-recordings           nothing recorded
+  --play-speed N            speed a playback starts at: 1-6 (default 1), or 0 for
+                            no speed (play_speed 10, frames unpaced)
+  --search-records N        at most N records per search answer message
+  --refuse NAME:REASON      refuse every NAME request (PLAY_INFO_MONTH_REQ,
+                            PLAY_INFO_DAY_REQ, EVENT_INFO_REQ, PLAY_ON_REQ,
+                            EVENT_PLAY_REQ, RPLAY_STOP) with its NACK and REASON
+  --play-fail N:REASON      end every playback with PLAY_ON_FAIL after N video units
   --traffic FILE            one JSON line per message to FILE (- for standard output)
   --quiet                   no connection events on standard error
   --help                    this text

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "sim/clip_rewriter.h"
+#include "sim/recording_schedule.h"
 
 namespace kalix::sim {
 
@@ -68,6 +69,32 @@ struct AudioSettings {
     std::optional<std::uint16_t> mask;
 };
 
+// Recordings on the recorder's disk: searched by month, day and event and
+// played back remotely.
+struct RecordingSettings {
+    // False: nothing is recorded (the month search is refused with reason 83).
+    bool enabled = true;
+    // From a schedule file; none: the demo schedule around `now`.
+    std::shared_ptr<const RecordingSchedule> schedule;
+    // The demo schedule's "now"; none: the wall clock when the simulator starts.
+    std::optional<RecorderSeconds> now;
+    // The speed a playback starts at: 1-6 times recorded time, or 0 for
+    // play_speed 10 (no speed: frames go as fast as the credits allow).
+    std::uint8_t start_speed = 1;
+    // Search answers carry at most this many records per message (0: as many
+    // as fit in 65,535 bytes); the rest follow in further fragments.
+    std::uint32_t records_per_message = 0;
+    // After this many video units of a playback, PLAY_ON_FAIL with the reason.
+    std::optional<std::pair<std::uint64_t, std::int32_t>> fail_after;
+};
+
+// A request refused on demand with its _NACK and a reason (see
+// fault_injection.h for the requests that can be refused).
+struct Refusal {
+    std::uint16_t request = 0;
+    std::int32_t reason = 0;
+};
+
 struct SimConfig {
     std::uint16_t port = 0;  // 0 = ephemeral; always binds 127.0.0.1
 
@@ -113,6 +140,8 @@ struct SimConfig {
 
     VideoSettings video;
     AudioSettings audio;
+    RecordingSettings recordings;
+    std::vector<Refusal> refusals;
 
     // Talk: A_LISTEN_REQ is refused with A_LISTEN_NACK and this reason when
     // set, else accepted.
