@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
 
 #include "app/string_uses.h"
 
@@ -70,19 +71,30 @@ TimeDisplayGlyphs timeDisplayGlyphs(protocol::RecorderTime value, HourSystem hou
 
 std::string statusStripText(const PlaybackStatus& status, DateFormat format,
                             const std::function<std::string(std::uint16_t)>& strings) {
-    const auto text = [&](std::uint16_t id) { return strings ? strings(id) : std::string(); };
-    std::string line = text(static_cast<std::uint16_t>(stringNumber("status strip: origins") + originRow(status.origin)));
+    const auto text = [&](std::uint16_t first, int row) {
+        return strings ? strings(static_cast<std::uint16_t>(first + row)) : std::string();
+    };
+    std::vector<std::string> parts;
+    parts.push_back(text(stringNumber("status strip: origins"), originRow(status.origin)));
     if (const int row = modeRow(status.mode); row >= 0)
-        line += "  " + text(static_cast<std::uint16_t>(stringNumber("status strip: play modes") + row));
+        parts.push_back(text(stringNumber("status strip: play modes"), row));
     if (status.speed != 0) {
         char speed[16];
-        std::snprintf(speed, sizeof speed, "  %sx%d", status.speed < 0 ? "-" : "", std::abs(status.speed));
-        line += speed;
+        std::snprintf(speed, sizeof speed, "%sx%d", status.speed < 0 ? "-" : "", std::abs(status.speed));
+        parts.emplace_back(speed);
     }
     const protocol::DateTimeFields t = brokenDown(status.position);
     char clock[16];
     std::snprintf(clock, sizeof clock, " %02d:%02d:%02d", t.hour, t.minute, t.second);
-    line += "  " + formatDate(format, t.year, t.month + 1, t.day + 1) + clock;
+    parts.push_back(formatDate(format, t.year, t.month + 1, t.day + 1) + clock);
+
+    // A text missing from the bundle leaves no gap.
+    std::string line;
+    for (const std::string& part : parts) {
+        if (part.empty()) continue;
+        if (!line.empty()) line += "  ";
+        line += part;
+    }
     return line;
 }
 
