@@ -194,6 +194,7 @@ MainWindow::MainWindow(MainWindowSetup setup, QWidget* parent)
     deps.strings = [](std::uint16_t id) { return text(id); };
     deps.version = setup_.version;
     deps.storage = setup_.storage;
+    deps.playback = setup_.playback;
     // The pauses of the shutdown steps and of a frozen wall are short; the
     // window keeps them on its own thread, as the controller expects.
     deps.pause = [](std::chrono::milliseconds d) { std::this_thread::sleep_for(d); };

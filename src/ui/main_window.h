@@ -67,6 +67,8 @@ struct MainWindowSetup {
     app::ProgramVersion version;
     // The speakers' mixer (tests leave the machine's mixer alone).
     bool open_mixer = true;
+    // Stands in for the session's remote playback (tests).
+    app::PlaybackSession* playback = nullptr;
     // The demo: the connect dialog is answered at once with these values.
     std::optional<app::ConnectRequest> auto_connect;
 };
