@@ -22,6 +22,7 @@ constexpr Rgba kShadow{8, 10, 14};
 constexpr Rgba kAccent{80, 160, 230}, kRed{220, 56, 48}, kGreen{64, 200, 96}, kYellow{232, 200, 64};
 constexpr Rgba kPanelTop{38, 45, 56}, kPanelBottom{24, 29, 37};
 constexpr Rgba kWall{18, 22, 28};
+constexpr Rgba kLcd{120, 220, 255}, kLcdUnlit{30, 40, 50};
 constexpr Rgba kTransparent{0, 0, 0, 0};
 
 // ---- 5 x 7 font ------------------------------------------------------------
@@ -403,6 +404,15 @@ Canvas paintSkinPicture(const ui::SkinPicture& p) {
             paintLabel(c, p.label, 0, 0, p.width, p.height, kInk, false);
             break;
         case ui::SkinLook::Strip: paintStrip(c, p); break;
+        case ui::SkinLook::Glyph: {
+            // Lit characters on a dark face, doubled in the large set; a
+            // digit cell shows its unlit segments behind, as a display does.
+            c.fillRect(0, 0, p.width, p.height, kWall);
+            const int scale = p.height >= 14 && p.label.size() == 1 ? 2 : 1;
+            if (p.label.size() == 1 && p.label != ":") c.centredText(0, 0, p.width, p.height, "8", kLcdUnlit, scale);
+            c.centredText(0, 0, p.width, p.height, p.label, kLcd, scale);
+            break;
+        }
     }
     return c;
 }

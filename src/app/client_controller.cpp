@@ -45,6 +45,42 @@ constexpr ControlId kUnavailableControls[] = {
     ControlId::PositionSlider,        // local player seeking
 };
 
+// The controller's own session's remote playback.
+class SessionPlayback final : public PlaybackSession {
+public:
+    explicit SessionPlayback(session::DvrSession& s) : s_(s) {}
+    bool loggedIn() const override { return s_.loggedIn(); }
+    void playStart(const session::PlayStart& request) override { s_.playStart(request); }
+    void playAtEvent(const session::EventPlayStart& request) override { s_.playAtEvent(request); }
+    void playControl(session::PlayMode mode) override { s_.playControl(mode); }
+    void eventJump(session::JumpDirection direction, std::uint8_t kind) override { s_.eventJump(direction, kind); }
+    void playViewChange(std::uint32_t shown_mask) override { s_.playViewChange(shown_mask); }
+    void playStop() override { s_.playStop(); }
+    bool playbackOn() const override { return s_.playbackOn(); }
+    bool playbackPending() const override { return s_.playbackPending(); }
+    session::PlayMode playMode() const override { return s_.playMode(); }
+    int playSpeed() const override { return s_.playSpeed(); }
+    protocol::RecorderTime playbackPosition() const override { return s_.playbackPosition(); }
+    std::uint32_t playbackChannels() const override { return s_.playbackChannels(); }
+
+private:
+    session::DvrSession& s_;
+};
+
+bool pausedMode(session::PlayMode mode) {
+    using session::PlayMode;
+    return mode == PlayMode::Pause || mode == PlayMode::StepBackward || mode == PlayMode::StepForward;
+}
+bool runningMode(session::PlayMode mode) {
+    return mode == session::PlayMode::Reverse || mode == session::PlayMode::Forward;
+}
+
+constexpr int kRecordIndex = 4;
+// 21078 from the local player carries 1; the session's carries itself.
+constexpr std::uint32_t kLocalPlayerPost = 1;  // 344 among the playback buttons
+// Event kinds are sent as one bit of a byte.
+constexpr std::uint8_t kMaxEventKind = 7;
+
 }  // namespace
 
 std::string ProgramVersion::text() const {
@@ -65,6 +101,7 @@ ClientController::ClientController(ControllerDeps deps)
       storage_(deps.storage),
       now_(std::move(deps.now)),
       pause_(std::move(deps.pause)),
+      playback_override_(deps.playback),
       audio_choice_([&wall = deps.wall](int channel) { return wall.view().isChannelVisible(channel); }) {
     if (!pause_) pause_ = [](std::chrono::milliseconds d) { std::this_thread::sleep_for(d); };
 }
@@ -166,8 +203,13 @@ void ClientController::highlightShownChannel() {
 
 // The recorder sends only the channels on screen; in live view the mask
 // goes out with a new live request.
+// During remote playback the session hears of the channels on screen that
+// belong to the playback.
 void ClientController::resendVisibleMask() {
-    if (liveOn()) session_->liveRequest(wall_.view().visibleChannels());
+    if (liveOn()) return session_->liveRequest(wall_.view().visibleChannels());
+    PlaybackSession* p = playbackSession();
+    if (remotePlaybackShown() && p && p->playbackOn())
+        p->playViewChange(wall_.view().visibleChannels() & p->playbackChannels());
 }
 
 // While frozen, the panes newly on screen would stay empty until the next
@@ -184,15 +226,170 @@ void ClientController::afterViewChange() {
 std::uint32_t ClientController::availableChannels() const { return session_ ? wall_.view().activeChannels() : 0u; }
 
 void ClientController::pressPlayback(int index) {
+    const ControlId control = playbackButton(index);
+    switch (wall_.displayMode()) {
+        case media::DisplayMode::RemotePlayback: return pressRemotePlayback(control);
+        case media::DisplayMode::Live: break;
+        default: return;  // local playback: the player's commands, once this client has a player
+    }
     // In live view the fourth button freezes and thaws the pictures; the
     // other playback buttons do nothing.
-    if (playbackButton(index) != ControlId::Freeze) return;
-    if (wall_.displayMode() != media::DisplayMode::Live || !liveOn()) return;
+    if (control != ControlId::Freeze || !liveOn()) return;
     const bool freeze = !session_->frozen();
     session_->setFreeze(freeze);
     ++freeze_presses_;
     setPressed(ControlId::Freeze, freeze);
     view_.buttonsChanged();
+}
+
+// The playback bar against the recorder. Steps go only from a paused
+// picture (after a step the playback is still paused, so steps follow each
+// other); pause only from running play.
+void ClientController::pressRemotePlayback(ControlId control) {
+    PlaybackSession* p = playbackSession();
+    if (!p || !p->playbackOn()) return;
+    using session::PlayMode;
+    const PlayMode now = p->playMode();
+    std::optional<PlayMode> mode;
+    switch (static_cast<int>(control) - static_cast<int>(ControlId::Play1)) {
+        case 0: if (pausedMode(now)) mode = PlayMode::StepBackward; break;
+        case 1: mode = PlayMode::Reverse; break;
+        case 2: if (runningMode(now) || pausedMode(now)) mode = PlayMode::Forward; break;
+        case 3: if (runningMode(now)) mode = PlayMode::Pause; break;
+        case 5: return stopRemotePlayback();
+        case 6: if (pausedMode(now)) mode = PlayMode::StepForward; break;
+        default: return;  // record: not offered by this client
+    }
+    if (!mode) return;
+    p->playControl(*mode);
+    showPlayLooks(p->playMode());
+    view_.buttonsChanged();
+    view_.playbackChanged();
+    view_.repaintWall();
+}
+
+void ClientController::stopRemotePlayback() {
+    if (PlaybackSession* p = playbackSession()) p->playStop();
+    audio_choice_.select(-1);
+    playbackEnded();
+}
+
+// The reverse, forward and pause buttons show which of those modes runs.
+void ClientController::showPlayLooks(session::PlayMode mode) {
+    setPressed(playbackButton(1), mode == session::PlayMode::Reverse);
+    setPressed(playbackButton(2), mode == session::PlayMode::Forward);
+    setPressed(playbackButton(3), mode == session::PlayMode::Pause);
+}
+
+// The recorder accepted a start: the playback bar is the recorder's now.
+void ClientController::playbackBegan() {
+    wall_.setDisplayMode(media::DisplayMode::RemotePlayback);
+    for (int i = 0; i < kPlaybackButtons; ++i)
+        if (i != kRecordIndex) setEnabled(playbackButton(i), true);
+    showPlayLooks(session::PlayMode::Forward);
+    view_.buttonsChanged();
+    view_.playbackChanged();
+}
+
+// The playback stopped (stop button, refusal, rights change, close): bar
+// disabled and released, 16 empty panes, the playback's windows closed.
+// The operator goes back to live view with the Live button. Safe to run
+// more than once.
+void ClientController::playbackEnded() {
+    if (wall_.displayMode() == media::DisplayMode::RemotePlayback && !liveOn())
+        wall_.setDisplayMode(media::DisplayMode::None);
+    for (int i = 0; i < kPlaybackButtons; ++i)
+        if (i != kRecordIndex) setEnabled(playbackButton(i), false);
+    showPlayLooks(session::PlayMode::None);
+    if (!liveOn() && wall_.view().selectLayout(kSixteenPaneLayout)) {
+        for (int i = 0; i < kSplitButtons; ++i) setPressed(splitButton(i), i == kSplitButtons - 1);
+        highlightShownChannel();
+    }
+    if (time_display_open_) {
+        time_display_open_ = false;
+        view_.closeTimeDisplay();
+    }
+    if (event_jump_bar_open_) {
+        event_jump_bar_open_ = false;
+        view_.closeEventJumpBar();
+    }
+    view_.buttonsChanged();
+    view_.playbackChanged();
+    view_.repaintWall();
+}
+
+PlaybackSession* ClientController::playbackSession() const {
+    return playback_override_ ? playback_override_ : session_playback_.get();
+}
+
+bool ClientController::remotePlaybackShown() const {
+    return wall_.displayMode() == media::DisplayMode::RemotePlayback;
+}
+
+// ---------------------------------------------------------------- remote playback
+
+bool ClientController::startRemotePlayback(const session::PlayStart& request, RemotePlayInit init) {
+    PlaybackSession* p = playbackSession();
+    if (!p || !p->loggedIn() || p->playbackPending()) return false;
+    if (wall_.displayMode() == media::DisplayMode::LocalPlayback) return false;
+    p->playStart(request);
+    play_state_.begin(std::move(init));
+    view_.playbackChanged();
+    return true;
+}
+
+bool ClientController::startEventPlayback(const session::EventPlayStart& request, RemotePlayInit init) {
+    PlaybackSession* p = playbackSession();
+    if (!p || !p->loggedIn() || p->playbackPending()) return false;
+    if (wall_.displayMode() == media::DisplayMode::LocalPlayback) return false;
+    if (request.event_kind > kMaxEventKind) return false;
+    p->playAtEvent(request);
+    play_state_.begin(std::move(init), request.event_kind);
+    view_.playbackChanged();
+    return true;
+}
+
+void ClientController::clearRemotePlayState() {
+    play_state_.clear();
+    view_.playbackChanged();
+}
+
+std::optional<PlaybackStatus> ClientController::playbackStatus() const {
+    if (!remotePlaybackShown()) return std::nullopt;
+    PlaybackStatus status;
+    status.origin = play_state_.origin();
+    status.position = play_state_.position();
+    if (const PlaybackSession* p = playbackSession()) {
+        status.mode = p->playMode();
+        status.speed = std::clamp(p->playSpeed(), -6, 6);
+    }
+    return status;
+}
+
+void ClientController::playbackTick() {
+    const PlaybackSession* p = playbackSession();
+    if (!p || !p->playbackOn()) return;
+    // No frame yet: the start time stands.
+    if (const protocol::RecorderTime t = p->playbackPosition(); t != 0) play_state_.setPosition(t);
+}
+
+ButtonState ClientController::eventJumpState(EventJumpButton button) const {
+    const bool jump = button == EventJumpButton::PreviousEvent || button == EventJumpButton::NextEvent;
+    const PlaybackSession* p = playbackSession();
+    const bool available = jump && remotePlaybackShown() && play_state_.eventKind() && p && p->playbackOn();
+    return ButtonState{available, false};
+}
+
+void ClientController::pressEventJump(EventJumpButton button) {
+    if (!eventJumpState(button).enabled) return;
+    PlaybackSession* p = playbackSession();
+    const auto direction = button == EventJumpButton::PreviousEvent ? session::JumpDirection::Backward
+                                                                     : session::JumpDirection::Forward;
+    p->eventJump(direction, *play_state_.eventKind());
+    showPlayLooks(p->playMode());
+    view_.buttonsChanged();
+    view_.playbackChanged();
+    view_.repaintWall();
 }
 
 void ClientController::wallViewChanged() {
@@ -254,12 +451,16 @@ void ClientController::connectTo(const ConnectRequest& request) {
     r.password = cut(request.password, kMaxPasswordChars);
     r.description = cut(request.description, kMaxDescriptionChars);
     session_ = make_session_(r);
+    if (session_) session_playback_ = std::make_unique<SessionPlayback>(*session_);
 }
 
 void ClientController::disconnect() {
     if (!session_) return;
     session_->close();
+    session_playback_.reset();
     session_.reset();
+    // The close stopped a playback; its news died with the session.
+    if (remotePlaybackShown() || time_display_open_ || event_jump_bar_open_) playbackEnded();
     // The wall shows nothing any more: 16 empty panes, no display mode (so
     // the local setup may change the draw mode again).
     wall_.resetView();
@@ -381,6 +582,15 @@ void ClientController::handle(const session::Event& event) {
         if (failed->session_closed && session_) disconnect();
         return;
     }
+    if (const auto* changed = std::get_if<session::PlaybackChanged>(&event))
+        return changed->on ? playbackBegan() : playbackEnded();
+    if (std::holds_alternative<session::PlayChannels>(event)) {
+        highlightShownChannel();
+        audio_choice_.check(availableChannels(), false);
+        view_.buttonsChanged();
+        view_.repaintWall();
+        return;
+    }
     if (std::holds_alternative<session::LoginAccepted>(event)) {
         setEnabled(ControlId::Live, true);
         view_.buttonsChanged();
@@ -409,9 +619,18 @@ void ClientController::onWindowPost(const session::WindowPost& post) {
             setPressed(ControlId::Mike, false);
             view_.buttonsChanged();
             return;
+        case WindowMessage::CreateAuxiliaryWindow:
+            if (time_display_open_) return;
+            time_display_open_ = true;
+            return view_.openTimeDisplay();
+        case WindowMessage::OpenEventJumpBar:
+            // Only the recorder's form: local playback has no player here.
+            if (post.wparam == kLocalPlayerPost) return;
+            event_jump_bar_open_ = true;
+            return view_.openEventJumpBar();
         // Start-up asks nothing more of the controller.
         case WindowMessage::StartUpDone: return;
-        default: return;  // PTZ, progress, event jump: no window here shows them
+        default: return;  // PTZ, progress: no window here shows them
     }
 }
 
@@ -448,11 +667,16 @@ void ClientController::shutdown() {
             session_->liveStop();
             pause_(kShutdownStepPause);
         }
+        if (session_playback_ && session_playback_->playbackOn()) {
+            session_playback_->playStop();
+            pause_(kShutdownStepPause);
+        }
         if (session_->talking()) {
             session_->talkStop();
             pause_(kShutdownStepPause);
         }
         session_->close();
+        session_playback_.reset();
         session_.reset();
     }
     if (wall_.view().leaveFullScreen()) view_.wallFullScreenChanged();

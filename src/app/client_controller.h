@@ -17,6 +17,9 @@
 #include "app/audio_channel_choice.h"
 #include "app/mixer_control.h"
 #include "app/operation_log.h"
+#include "app/playback_display.h"
+#include "app/playback_session.h"
+#include "app/remote_play_state.h"
 #include "app/string_uses.h"
 #include "media/audio/sound_in.h"
 #include "media/video/video_wall.h"
@@ -49,6 +52,22 @@ inline constexpr std::size_t kMaxDescriptionChars = 260;
 constexpr ControlId channelButton(int k) { return static_cast<ControlId>(300 + k); }
 constexpr ControlId splitButton(int i) { return static_cast<ControlId>(320 + i); }
 constexpr ControlId playbackButton(int i) { return static_cast<ControlId>(340 + i); }
+
+// The event-jump bar's buttons. In remote playback only the previous and
+// next event act (on the recorder), and only when the playback started at
+// an event; the slow-motion, backup-range, bookmark and bookmark-list
+// buttons belong to local playback here.
+enum class EventJumpButton : std::uint16_t {
+    SlowBackward = 1011,
+    SlowForward = 1012,
+    MarkRange = 1013,
+    AddBookmark = 1014,
+    Bookmarks = 1015,
+    PreviousEvent = 1016,
+    NextEvent = 1017,
+};
+inline constexpr int kEventJumpButtons = 7;
+constexpr EventJumpButton eventJumpButton(int i) { return static_cast<EventJumpButton>(1011 + i); }
 
 inline constexpr std::size_t kSaveJobSlots = 16;
 inline constexpr std::chrono::milliseconds kSaveJobPoll{1000};
@@ -110,6 +129,15 @@ public:
     // The save-job timer: saveJobTick() every kSaveJobPoll while it runs.
     virtual void startSaveJobTimer() {}
     virtual void stopSaveJobTimer() {}
+    // Remote playback: the status strip, the position bar and the time
+    // display read playbackStatus() again.
+    virtual void playbackChanged() {}
+    // The time display (auxiliary window): created once per playback.
+    virtual void openTimeDisplay() {}
+    virtual void closeTimeDisplay() {}
+    // The event-jump bar: a new one replaces one already open.
+    virtual void openEventJumpBar() {}
+    virtual void closeEventJumpBar() {}
 };
 
 struct ControllerDeps {
@@ -129,12 +157,15 @@ struct ControllerDeps {
     // The pauses the window keeps on its own thread (shutdown steps, the
     // repaint after a channel change while frozen).
     std::function<void(std::chrono::milliseconds)> pause{};
+    // Stands in for the session's remote playback (tests); none: the
+    // controller's own session.
+    PlaybackSession* playback = nullptr;
 };
 
-class ClientController {
+class ClientController final : public RemotePlayStarter {
 public:
     explicit ClientController(ControllerDeps deps);
-    ~ClientController();
+    ~ClientController() override;
     ClientController(const ClientController&) = delete;
     ClientController& operator=(const ClientController&) = delete;
 
@@ -174,6 +205,23 @@ public:
     // wall, log entry (1, 2), mixer put back. Idempotent.
     void shutdown();
 
+    // -- RemotePlayStarter (the search windows) --
+    bool startRemotePlayback(const session::PlayStart& request, RemotePlayInit init) override;
+    bool startEventPlayback(const session::EventPlayStart& request, RemotePlayInit init) override;
+    const RemotePlayState& remotePlayState() const override { return play_state_; }
+    void clearRemotePlayState() override;
+    void setRemotePlayChannels(std::uint32_t mask) override { play_state_.setChannelMask(mask); }
+
+    // Remote playback as the status strip and the time display show it;
+    // none outside remote playback.
+    std::optional<PlaybackStatus> playbackStatus() const;
+    // The window's 100 ms redraw tick: the playback position is taken over
+    // into the remote-play state.
+    void playbackTick();
+    bool remotePlaybackShown() const;
+    ButtonState eventJumpState(EventJumpButton button) const;
+    void pressEventJump(EventJumpButton button);
+
     ButtonState buttonState(ControlId control) const;
     std::optional<NoticeBox> noticeBox() const { return notice_; }
     bool muted() const { return muted_; }
@@ -190,6 +238,12 @@ private:
     void pressChannel(int k);
     void pressSplit(int index);
     void pressPlayback(int index);
+    void pressRemotePlayback(ControlId control);
+    void stopRemotePlayback();
+    void playbackBegan();
+    void playbackEnded();
+    void showPlayLooks(session::PlayMode mode);
+    PlaybackSession* playbackSession() const;
     void pressConnect();
     void pressRSetup();
     void pressLSetup();
@@ -232,6 +286,11 @@ private:
     std::function<void(std::chrono::milliseconds)> pause_;
 
     std::unique_ptr<session::DvrSession> session_;
+    std::unique_ptr<PlaybackSession> session_playback_;  // over session_
+    PlaybackSession* playback_override_;
+    RemotePlayState play_state_;
+    bool time_display_open_ = false;
+    bool event_jump_bar_open_ = false;
     AudioChannelChoice audio_choice_;
     std::array<ButtonState, 122> buttons_{};  // controls 300-421, by number - 300
     std::vector<media::WallRect> monitors_;

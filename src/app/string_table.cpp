@@ -265,6 +265,17 @@ constexpr StringEntry kTable[] = {
     {6073, "12-hour clock"},
     {6074, "24-hour clock"},
 
+    // Status strip in remote playback: how the playback was found, and the
+    // playback bar's modes.
+    {6100, "Time search"},
+    {6101, "Timeline"},
+    {6102, "Event"},
+    {6104, "Step back"},
+    {6105, "Reverse"},
+    {6106, "Play"},
+    {6107, "Pause"},
+    {6108, "Step"},
+
     // Channel recording states and backup filter tooltips.
     {6140, "Recording"},
     {6141, "Event recording"},

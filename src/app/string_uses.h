@@ -70,6 +70,8 @@ inline constexpr StringUse kStringUses[] = {
     {"log cleared; factory settings restored", 5890, 2},
     {"wall: watermark warning", 6062},
     {"hour systems", 6073, 2},
+    {"status strip: origins", 6100, 3},
+    {"status strip: play modes", 6104, 5},
     {"recording states; backup filters", 6140, 2},
 };
 // clang-format on

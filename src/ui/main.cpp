@@ -1,6 +1,6 @@
 // kalix: the desktop client.
 //
-//   kalix [--demo] [--rgb] [--quit-after SECONDS] [--screenshot FILE.png]
+//   kalix [--demo] [--demo-playback] [--rgb] [--quit-after SECONDS] [--screenshot FILE.png]
 //         [--full-screen-shot FILE.png] [--layout N] [--full-screen] [--notice KIND] [--debug]
 //
 // --demo starts a simulated recorder inside the program and connects to it
@@ -8,7 +8,9 @@
 // after that time; --screenshot writes the main window, as grabbed just
 // before quitting, to a PNG. The remaining options press buttons for
 // headless screenshots: a split layout (1, 4, 6, 7, 8, 9, 10, 13, 16), Full,
-// or an operator notice of the given kind.
+// or an operator notice of the given kind. --demo-playback starts a remote
+// playback once logged in (time search: all channels, an hour ago), so a
+// screenshot shows the playback bar, the time display and the status strip.
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -83,9 +85,12 @@ int main(int argc, char** argv) {
     const QCommandLineOption notice(QStringLiteral("notice"),
                                     QStringLiteral("Show the operator notice of KIND (0x13: version) once connected."),
                                     QStringLiteral("KIND"));
+    const QCommandLineOption demo_playback(
+        QStringLiteral("demo-playback"),
+        QStringLiteral("Once logged in, play the recorder's recordings back from an hour ago, as the time search does."));
     const QCommandLineOption debug(QStringLiteral("debug"),
                                    QStringLiteral("Print the debug console's lines on standard error (as KALIX_DEBUG=1)."));
-    for (const auto* o : {&demo, &rgb, &quit_after, &screenshot, &full_shot, &layout, &full, &notice, &debug})
+    for (const auto* o : {&demo, &rgb, &quit_after, &screenshot, &full_shot, &layout, &full, &notice, &demo_playback, &debug})
         parser.addOption(*o);
     parser.process(app);
     if (parser.isSet(debug)) kalix::app::enableDebugConsole(true);
@@ -163,6 +168,22 @@ int main(int argc, char** argv) {
                 window.controller().requestNotice(
                     kalix::session::Notice{static_cast<std::uint16_t>(notice_kind), 0, kalix::session::Owner::MainWindow});
         });
+    }
+
+    // Remote playback as the date-and-time search starts it: every channel,
+    // an hour before the recorder's clock (the PC's local time). Tried
+    // until the session has logged in.
+    if (parser.isSet(demo_playback)) {
+        auto* retry = new QTimer(&window);
+        retry->setInterval(250);
+        QObject::connect(retry, &QTimer::timeout, &window, [&window, retry, tries = 0]() mutable {
+            const kalix::protocol::RecorderTime start =
+                kalix::protocol::localWallClock(std::time(nullptr), kalix::protocol::UtcOffset::measure(std::time(nullptr))) - 3600;
+            const kalix::session::PlayStart request{kalix::session::kAllChannels, 0x3F, start};
+            const kalix::app::RemotePlayInit init{kalix::app::PlayOrigin::TimeSearch, start, kalix::session::kAllChannels, {}, {}};
+            if (window.controller().startRemotePlayback(request, init) || ++tries >= 40) retry->stop();
+        });
+        QTimer::singleShot(1000, retry, qOverload<>(&QTimer::start));
     }
 
     int status = 0;

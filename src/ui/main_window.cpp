@@ -15,6 +15,7 @@
 #include <QUrl>
 #include <QWindow>
 
+#include <ctime>
 #include <thread>
 #include <variant>
 
@@ -24,7 +25,9 @@
 #include "media/audio/sound_in.h"
 #include "protocol/trace.h"
 #include "ui/dialogs/connect_dialog.h"
+#include "ui/widgets/event_jump_bar.h"
 #include "ui/widgets/full_screen_bar.h"
+#include "ui/widgets/time_display.h"
 #include "ui/dialogs/local_setup_dialog.h"
 #include "ui/dialogs/notice_dialog.h"
 #include "ui/qt_settings_store.h"
@@ -191,6 +194,7 @@ MainWindow::MainWindow(MainWindowSetup setup, QWidget* parent)
     deps.strings = [](std::uint16_t id) { return text(id); };
     deps.version = setup_.version;
     deps.storage = setup_.storage;
+    deps.playback = setup_.playback;
     // The pauses of the shutdown steps and of a frozen wall are short; the
     // window keeps them on its own thread, as the controller expects.
     deps.pause = [](std::chrono::milliseconds d) { std::this_thread::sleep_for(d); };
@@ -199,6 +203,11 @@ MainWindow::MainWindow(MainWindowSetup setup, QWidget* parent)
     createControls();
     save_job_timer_.setInterval(app::kSaveJobPoll);
     connect(&save_job_timer_, &QTimer::timeout, this, [this] { controller_->saveJobTick(); });
+    playback_timer_.setInterval(kTimeDisplayRedraw);
+    connect(&playback_timer_, &QTimer::timeout, this, [this] {
+        controller_->playbackTick();
+        update(kStatusStripRect);
+    });
     std::vector<media::WallRect> monitors;
     for (const QScreen* screen : QGuiApplication::screens()) monitors.push_back(toWallRect(screen->geometry()));
     controller_->setMonitors(monitors);
@@ -373,6 +382,7 @@ void MainWindow::buttonsChanged() {
         b->setShownPressed(state.pressed);
     }
     for (auto& [id, s] : sliders_) s->setEnabled(controller_->buttonState(static_cast<ControlId>(id)).enabled);
+    if (jump_bar_) jump_bar_->refresh();
     // The position slider belongs on the position bar, shown only while a
     // recording plays.
     sliders_[static_cast<int>(ControlId::PositionSlider)]->setVisible(positionBarShown());
@@ -400,6 +410,62 @@ void MainWindow::showMessageBox(const std::string& message) {
 }
 
 void MainWindow::minimise() { showMinimized(); }
+
+// ---------------------------------------------------------------- remote playback
+
+void MainWindow::playbackChanged() {
+    if (controller_->playbackStatus()) {
+        if (!playback_timer_.isActive()) playback_timer_.start();
+    } else {
+        playback_timer_.stop();
+    }
+    sliders_[static_cast<int>(ControlId::PositionSlider)]->setVisible(positionBarShown());
+    if (jump_bar_) jump_bar_->refresh();
+    if (time_display_) time_display_->refresh();
+    update(kPositionBarRect.united(kStatusStripRect));
+}
+
+// The time display shows the playback's position; outside a playback (it
+// is closed then, but a late redraw may come) the PC's own clock.
+void MainWindow::openTimeDisplay() {
+    if (time_display_) return;
+    auto* display = new TimeDisplay(
+        [this] {
+            const auto status = controller_ ? controller_->playbackStatus() : std::nullopt;
+            const protocol::RecorderTime value =
+                status ? status->position : protocol::localWallClock(std::time(nullptr), setup_.utc_offset);
+            return app::timeDisplayGlyphs(value, settings_.hour_system);
+        },
+        this);
+    display->move(kTimeDisplayPos);
+    display->show();
+    time_display_ = display;
+}
+
+void MainWindow::closeTimeDisplay() { delete time_display_.data(); }
+
+void MainWindow::openEventJumpBar() {
+    delete jump_bar_.data();
+    auto* bar = new EventJumpBar([this](app::EventJumpButton b) { return controller_->eventJumpState(b); }, this);
+    bar->setWindowOpacity(settings_.alpha(app::OpacitySlot::PtzAndEventBar) / 255.0);
+    connect(bar, &EventJumpBar::pressed, this, [this](app::EventJumpButton b) { controller_->pressEventJump(b); });
+    bar->move(kEventJumpBarPos);
+    bar->show();
+    bar->raise();
+    jump_bar_ = bar;
+}
+
+void MainWindow::closeEventJumpBar() { delete jump_bar_.data(); }
+
+TimeDisplay* MainWindow::timeDisplay() const { return time_display_.data(); }
+EventJumpBar* MainWindow::eventJumpBar() const { return jump_bar_.data(); }
+
+QString MainWindow::statusStripText() const {
+    const auto status = controller_ ? controller_->playbackStatus() : std::nullopt;
+    if (!status) return {};
+    return QString::fromStdString(
+        app::statusStripText(*status, settings_.date_format, [](std::uint16_t id) { return text(id); }));
+}
 
 void MainWindow::startSaveJobTimer() { save_job_timer_.start(); }
 void MainWindow::stopSaveJobTimer() { save_job_timer_.stop(); }
@@ -528,6 +594,13 @@ void MainWindow::paintEvent(QPaintEvent* event) {
                           skin_logo_);
     }
     if (positionBarShown() && !position_bar_.isNull()) painter.drawImage(kPositionBarRect.topLeft(), position_bar_);
+    if (const QString status = statusStripText(); !status.isEmpty() && kStatusStripRect.intersects(event->rect())) {
+        QFont font = painter.font();
+        font.setPixelSize(11);
+        painter.setFont(font);
+        painter.setPen(QColor(0xD7, 0xD7, 0x00));
+        painter.drawText(kStatusStripRect, Qt::AlignLeft | Qt::AlignVCenter, status);
+    }
 }
 
 // The whole client area drags the window.

@@ -31,7 +31,9 @@
 
 namespace kalix::ui {
 
+class EventJumpBar;
 class FullScreenBar;
+class TimeDisplay;
 class ScreenKeeper;
 class SkinButton;
 class SkinSlider;
@@ -42,6 +44,12 @@ inline constexpr int kMainWindowHeight = 712;
 inline constexpr media::WallRect kWallRect{54, 67, 874, 661};
 inline constexpr QRect kLogoRect{691, 15, 228, 53};            // 691, 15 - 919, 68
 inline constexpr QRect kPositionBarRect{251, 668, 427, 14};    // 251, 668 - 678, 682
+// Under the position bar: the remote playback's origin, mode, speed and time.
+inline constexpr QRect kStatusStripRect{251, 685, 427, 16};
+// The time display in the top bar, between the buttons and the logo.
+inline constexpr QPoint kTimeDisplayPos{622, 10};
+// The event-jump bar over the wall's bottom-left corner.
+inline constexpr QPoint kEventJumpBarPos{58, 621};
 
 // How the wall draws pictures: the YUV path (OpenGL) where it works, or
 // always the RGB path.
@@ -59,6 +67,8 @@ struct MainWindowSetup {
     app::ProgramVersion version;
     // The speakers' mixer (tests leave the machine's mixer alone).
     bool open_mixer = true;
+    // Stands in for the session's remote playback (tests).
+    app::PlaybackSession* playback = nullptr;
     // The demo: the connect dialog is answered at once with these values.
     std::optional<app::ConnectRequest> auto_connect;
 };
@@ -94,6 +104,10 @@ public:
     SkinSlider* slider(app::ControlId control) const;
     FullScreenBar* fullScreenBar() const;
     QWidget* noticeWindow() const { return notice_; }
+    TimeDisplay* timeDisplay() const;
+    EventJumpBar* eventJumpBar() const;
+    // The status strip's line; empty outside remote playback.
+    QString statusStripText() const;
     const app::LocalSettings& settings() const { return settings_; }
     app::ConnectHistory& history() { return history_; }
     std::filesystem::path location() const { return settings_.location; }
@@ -120,6 +134,11 @@ private:
     bool openBrowser(const std::string& url) override;
     void startSaveJobTimer() override;
     void stopSaveJobTimer() override;
+    void playbackChanged() override;
+    void openTimeDisplay() override;
+    void closeTimeDisplay() override;
+    void openEventJumpBar() override;
+    void closeEventJumpBar() override;
 
     void createControls();
     void onEvent(const session::Event& event);
@@ -150,6 +169,9 @@ private:
     QPointer<FullScreenBar> bar_;
     QPointer<QWidget> notice_;
     QTimer save_job_timer_;
+    QPointer<TimeDisplay> time_display_;
+    QPointer<EventJumpBar> jump_bar_;
+    QTimer playback_timer_;  // position and status strip, every 100 ms
 
     QImage bars_[4];
     QImage wall_background_;

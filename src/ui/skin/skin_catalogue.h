@@ -25,6 +25,7 @@ enum class SkinLook : std::uint8_t {
     CheckBox,
     Icon,            // 16 x 16 status icons; `label` is the #symbol
     Strip,           // timeline bar pieces, stretched horizontally
+    Glyph,           // time display characters; `label` is the character
 };
 
 // Face states of a button (consecutive numbers: normal, pressed, disabled,
@@ -58,6 +59,12 @@ inline constexpr std::uint16_t kIconAudioSelected = 1900, kIconAudioAvailable = 
                                kIconSlow = 1903, kIconFast = 1904, kIconReverse = 1905, kIconPause = 1906,
                                kIconWatermarkOk = 1907, kIconWatermarkBad = 1908;
 inline constexpr std::uint16_t kFullScreenBar = 1920;
+// The time display: a panel and two glyph sets (+ glyph number, 0-14: the
+// digits, AM, PM, colon, blank, dash), the large one for the time, the
+// small one for the date.
+inline constexpr std::uint16_t kTimePanel = 1859, kTimeGlyphsLarge = 1860, kTimeGlyphsSmall = 1880;
+// The event-jump bar: its panel and seven buttons (+ 3 * button).
+inline constexpr std::uint16_t kEventJumpPanel = 1924, kEventJumpFirst = 1925;
 inline constexpr std::uint16_t kSearchDialog = 1950, kSearchPage = 1951, kTimelinePage = 1952;
 inline constexpr std::uint16_t kMonthFaces = 1960, kDayFaces = 1965;  // four faces each
 inline constexpr std::uint16_t kRecordKind0 = 1970, kRecordKind1 = 1971;
@@ -104,6 +111,18 @@ inline constexpr Single kSingles[] = {
     {skin::kIconWatermarkOk, 16, 16, SkinLook::Icon, "#mark-ok"},
     {skin::kIconWatermarkBad, 16, 16, SkinLook::Icon, "#mark-bad"},
     {skin::kFullScreenBar, 436, 38, SkinLook::Panel, ""},
+    {skin::kTimePanel, 100, 46, SkinLook::Panel, ""},
+    {skin::kEventJumpPanel, 246, 36, SkinLook::Panel, ""},
+    {1860, 10, 14, SkinLook::Glyph, "0"}, {1861, 10, 14, SkinLook::Glyph, "1"}, {1862, 10, 14, SkinLook::Glyph, "2"},
+    {1863, 10, 14, SkinLook::Glyph, "3"}, {1864, 10, 14, SkinLook::Glyph, "4"}, {1865, 10, 14, SkinLook::Glyph, "5"},
+    {1866, 10, 14, SkinLook::Glyph, "6"}, {1867, 10, 14, SkinLook::Glyph, "7"}, {1868, 10, 14, SkinLook::Glyph, "8"},
+    {1869, 10, 14, SkinLook::Glyph, "9"}, {1870, 12, 14, SkinLook::Glyph, "AM"}, {1871, 12, 14, SkinLook::Glyph, "PM"},
+    {1872, 6, 14, SkinLook::Glyph, ":"},  {1873, 10, 14, SkinLook::Glyph, " "},  {1874, 10, 14, SkinLook::Glyph, "-"},
+    {1880, 6, 9, SkinLook::Glyph, "0"},   {1881, 6, 9, SkinLook::Glyph, "1"},    {1882, 6, 9, SkinLook::Glyph, "2"},
+    {1883, 6, 9, SkinLook::Glyph, "3"},   {1884, 6, 9, SkinLook::Glyph, "4"},    {1885, 6, 9, SkinLook::Glyph, "5"},
+    {1886, 6, 9, SkinLook::Glyph, "6"},   {1887, 6, 9, SkinLook::Glyph, "7"},    {1888, 6, 9, SkinLook::Glyph, "8"},
+    {1889, 6, 9, SkinLook::Glyph, "9"},   {1890, 12, 9, SkinLook::Glyph, "AM"},  {1891, 12, 9, SkinLook::Glyph, "PM"},
+    {1892, 6, 9, SkinLook::Glyph, ":"},   {1893, 6, 9, SkinLook::Glyph, " "},    {1894, 6, 9, SkinLook::Glyph, "-"},
     {skin::kSearchDialog, 800, 540, SkinLook::Panel, ""},
     {skin::kSearchPage, 403, 417, SkinLook::Panel, ""},
     {skin::kTimelinePage, 403, 417, SkinLook::Panel, "#timeline"},
@@ -147,6 +166,8 @@ inline constexpr FaceSet kFaceSets[] = {
     {skin::kMike, 32, 28, "#mic", 3},
     {skin::kPositionThumb, 10, 14, "", 3},
     {skin::kVolumeThumb, 10, 14, "", 3},
+    {1925, 32, 28, "SL-B", 3}, {1928, 32, 28, "SL-F", 3},  {1931, 32, 28, "MARK", 3}, {1934, 32, 28, "BKMK", 3},
+    {1937, 32, 28, "LIST", 3}, {1940, 32, 28, "PREV", 3}, {1943, 32, 28, "NEXT", 3},
     {skin::kMonthFaces, 64, 24, "", 4},
     {skin::kDayFaces, 52, 25, "", 4},
     {skin::kTabSearch, 96, 26, "SEARCH", 3},
