@@ -388,6 +388,8 @@ void RemotePlayback::onAck(const MessageHeader&, std::span<const std::uint8_t>) 
     frames_received_ = 0;
     d.media.frameBuffer().reset();
     if (media::VideoWall* wall = d.options.live_video.wall) {
+        // No channel shown until PLAY_CHANNEL_INFO says which ones come.
+        wall->clearPictures();
         wall->startView(channels);
         wall->setDisplayMode(media::DisplayMode::RemotePlayback);
     }
