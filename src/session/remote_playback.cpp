@@ -519,7 +519,7 @@ void RemotePlayback::onUnit(const MessageHeader& last, std::span<const std::uint
     }
 
     // Streaming: pace normal-speed frames to the wall clock.
-    if (speed == 1 && !stepping && !pace(frame_ms)) return;
+    if (speed == 1 && !stepping && d.options.play_pacing && !pace(frame_ms)) return;
 
     std::lock_guard lock(d.mutex);
     // A pause or the stop pressed while the frame waited: it is not shown.

@@ -76,6 +76,9 @@ struct SessionOptions {
     std::chrono::milliseconds control_settle_play = 100ms;
     std::chrono::milliseconds control_settle_other = 500ms;
     std::chrono::milliseconds play_fail_pause = 100ms;
+    // Normal-speed playback frames wait for their time on the wall clock.
+    // Off only where time does not matter (fuzzing).
+    bool play_pacing = true;
 
     LiveVideo live_video;
     LiveAudio live_audio;

@@ -18,7 +18,27 @@ def hello(product=11, channels=16, size=768):
     return bytes(p)
 
 
+def play_unit(channel, seconds, micro, data=40, speed=11):
+    u = bytearray(192 + data)
+    struct.pack_into(">I", u, 16, 1)
+    struct.pack_into(">II", u, 24, seconds, data)
+    struct.pack_into("<H", u, 128, data)
+    u[132], u[133] = 576 // 16, 704 // 16
+    struct.pack_into("<II", u, 148, seconds, micro)
+    u[164] = channel
+    w0 = 266 << 7
+    w1 = len(u) | (1 << 30) | (speed << 16) | (channel << 22)
+    return struct.pack(">IIII", w0, w1, 0, 0) + bytes(u)
+
+
 seeds = {
+    "playback": msg(5, hello(channels=4)) + msg(53) + msg(52, struct.pack(">I", 3))
+    + b"".join(play_unit(c, 1000 + i // 2, (i % 2) * 512000, speed=s)
+               for i, (c, s) in enumerate([(0, 11), (1, 11), (0, 12), (1, 9), (0, 10)] * 12))
+    + msg(63) + msg(65, b"\1" * 8) + msg(268) + msg(267, struct.pack(">i", 1)),
+    "searches": msg(261, b"\0\0\x07\xe8" + b"\1" * 372) + msg(264, b"\0" * 48, last=False) + msg(264, b"\0" * 10)
+    + msg(333, struct.pack(">III", 1, 40, 7) + b"\2" * 48) + msg(333, b"\0" * 6) + msg(330, b"\3" * 24)
+    + msg(262, struct.pack(">i", 83)) + msg(331, struct.pack(">i", 1)),
     "login": msg(5, hello()),
     "login_live": msg(5, hello()) + msg(17, struct.pack(">I", 0x000F000F))
     + msg(18, b"\1" * 300, last=False) + msg(18, b"\2" * 30),

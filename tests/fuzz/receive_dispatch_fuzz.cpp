@@ -31,8 +31,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     options.user = "fuzz";
     options.live_stop_pause = 0ms;
     options.keep_alive_interval = 1h;
+    options.control_pause = 0ms;
+    options.control_settle_play = 0ms;
+    options.control_settle_other = 0ms;
+    options.play_fail_pause = 0ms;
+    options.play_pacing = false;
     NullSink sink;
     session::DvrSession dvr(options, sink);
+    // A search and a playback request are outstanding, as when the operator
+    // has asked; answers come whether or not they were asked for.
+    dvr.searchEvents(1, 0);
+    dvr.playStart(session::PlayStart{0xFFFF, 0, 1'700'000'000});
     for (std::size_t at = 0; at < bytes.size(); at += piece)
         dvr.feed(bytes.subspan(at, std::min(piece, bytes.size() - at)));
     dvr.close();
