@@ -85,7 +85,7 @@ std::array<std::string, 4> DayTimeline::labels() const {
     for (int i = 0; i < 4; ++i) {
         const int t = start_ + i * kTimelineLabelStep * scale_;
         const int h = t / 3600, m = t % 3600 / 60, s = t % 60;
-        char text[24];
+        char text[48];
         if (s != 0)
             std::snprintf(text, sizeof text, "%d:%d:%d", h, m, s);
         else if (m != 0)
@@ -98,7 +98,7 @@ std::array<std::string, 4> DayTimeline::labels() const {
 }
 
 std::string DayTimeline::cursorText() const {
-    char text[24];
+    char text[48];
     std::snprintf(text, sizeof text, "%02d : %02d : %02d", cursor_ / 3600, cursor_ % 3600 / 60, cursor_ % 60);
     return text;
 }

@@ -27,7 +27,7 @@ std::string channelText(std::uint32_t mask) {
     std::string text;
     for (int ch = 0; ch < 32; ++ch) {
         if ((mask & (1u << ch)) == 0) continue;
-        char number[8];
+        char number[16];
         std::snprintf(number, sizeof number, "%02d ", ch + 1);
         text += number;
     }
@@ -37,7 +37,7 @@ std::string channelText(std::uint32_t mask) {
 std::string eventTimeText(protocol::RecorderTime time, DateFormat format) {
     const CalendarDate date = dateOf(time);
     const int second = secondOfDay(time);
-    char clock[16];
+    char clock[48];
     std::snprintf(clock, sizeof clock, " %02d:%02d:%02d", second / 3600, second % 3600 / 60, second % 60);
     return formatDate(format, date.year, date.month0 + 1, date.day0 + 1) + clock;
 }
