@@ -36,7 +36,6 @@ bool holds(const media::WallRect& r, int x, int y) { return x >= r.left && x < r
 // disabled.
 constexpr ControlId kUnavailableControls[] = {
     ControlId::Pan, ControlId::Zoom,  // PTZ panel
-    ControlId::RSearch,               // remote search dialog
     ControlId::LSearch,               // local search and the local player
     ControlId::Save,                  // picture saving and its job timer
     ControlId::Load,                  // image file preview
@@ -107,6 +106,7 @@ void ClientController::press(ControlId control) {
     switch (control) {
         case ControlId::Full: return pressFull();
         case ControlId::Connect: return pressConnect();
+        case ControlId::RSearch: return pressRSearch();
         case ControlId::RSetup: return pressRSetup();
         case ControlId::LSetup: return pressLSetup();
         case ControlId::Quit: return view_.endDialog();
@@ -228,6 +228,15 @@ void ClientController::pressConnect() {
     view_.openConnectDialog();
 }
 
+void ClientController::pressRSearch() {
+    const auto identity = loggedIn() ? session_->identity() : std::nullopt;
+    switch (remoteSearchAccess(identity ? &*identity : nullptr, remote_search_ != nullptr)) {
+        case RemoteSearchAccess::Ignored: return;
+        case RemoteSearchAccess::Refused: return requestNotice(session::Notice::of(session::NoticeKind::NotAllowed));
+        case RemoteSearchAccess::Open: return view_.openRemoteSearch();
+    }
+}
+
 // The recorder's own set-up pages in the browser, for users allowed to
 // change the recorder's set-up.
 void ClientController::pressRSetup() {
@@ -258,6 +267,8 @@ void ClientController::connectTo(const ConnectRequest& request) {
 
 void ClientController::disconnect() {
     if (!session_) return;
+    // The search dialog asks the session for everything: it goes first.
+    if (remote_search_) remote_search_->close();
     session_->close();
     session_.reset();
     // The wall shows nothing any more: 16 empty panes, no display mode (so
@@ -386,6 +397,10 @@ void ClientController::handle(const session::Event& event) {
         view_.buttonsChanged();
         return;
     }
+    if (const auto* answer = std::get_if<session::SearchAnswer>(&event)) {
+        if (remote_search_) remote_search_->onAnswer(*answer);
+        return;
+    }
     if (const auto* post = std::get_if<session::WindowPost>(&event)) return onWindowPost(*post);
 }
 
@@ -411,6 +426,13 @@ void ClientController::onWindowPost(const session::WindowPost& post) {
             return;
         // Start-up asks nothing more of the controller.
         case WindowMessage::StartUpDone: return;
+        // The search dialog's messages; dropped when it is closed.
+        case WindowMessage::LogEntriesReady:
+        case WindowMessage::SystemInfoReady:
+        case WindowMessage::StatusInfoReady:
+        case WindowMessage::RightsChanged:
+            if (remote_search_) remote_search_->onWindowPost(post);
+            return;
         default: return;  // PTZ, progress, event jump: no window here shows them
     }
 }
@@ -442,6 +464,7 @@ std::string ClientController::text(std::uint16_t id) const {
 void ClientController::shutdown() {
     if (shut_down_) return;
     shut_down_ = true;
+    if (remote_search_) remote_search_->close();
     audio_choice_.select(-1);
     if (session_) {
         if (session_->liveOn()) {

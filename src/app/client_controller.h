@@ -17,6 +17,7 @@
 #include "app/audio_channel_choice.h"
 #include "app/mixer_control.h"
 #include "app/operation_log.h"
+#include "app/remote_search.h"
 #include "app/string_uses.h"
 #include "media/audio/sound_in.h"
 #include "media/video/video_wall.h"
@@ -110,6 +111,9 @@ public:
     // The save-job timer: saveJobTick() every kSaveJobPoll while it runs.
     virtual void startSaveJobTimer() {}
     virtual void stopSaveJobTimer() {}
+    // RSearch: the remote search dialog opens (application-modal); the
+    // window hands its hub over with setRemoteSearch().
+    virtual void openRemoteSearch() {}
 };
 
 struct ControllerDeps {
@@ -166,6 +170,11 @@ public:
 
     // An event from the session, on the UI thread.
     void handle(const session::Event& event);
+    // The open remote search dialog's hub, which gets the search answers
+    // and the search dialog's window messages; null when it is closed (and
+    // they are dropped).
+    void setRemoteSearch(RemoteSearchHub* hub) { remote_search_ = hub; }
+    RemoteSearchHub* remoteSearch() const { return remote_search_; }
     // An operator notice from any part of the program.
     void requestNotice(session::Notice notice);
     void noticeClosed();
@@ -191,6 +200,7 @@ private:
     void pressSplit(int index);
     void pressPlayback(int index);
     void pressConnect();
+    void pressRSearch();
     void pressRSetup();
     void pressLSetup();
     void pressFull();
@@ -232,6 +242,7 @@ private:
     std::function<void(std::chrono::milliseconds)> pause_;
 
     std::unique_ptr<session::DvrSession> session_;
+    RemoteSearchHub* remote_search_ = nullptr;
     AudioChannelChoice audio_choice_;
     std::array<ButtonState, 122> buttons_{};  // controls 300-421, by number - 300
     std::vector<media::WallRect> monitors_;

@@ -13,12 +13,12 @@ using namespace std::chrono_literals;
 constexpr std::chrono::milliseconds kTimelineCloseDelay = 50ms;
 constexpr std::uint8_t kTimeSearchKinds = 0x3F;
 
+}  // namespace
+
 std::uint32_t channelsBelow(int count) {
     count = std::clamp(count, 0, 16);
     return count == 0 ? 0u : (1u << count) - 1u;
 }
-
-}  // namespace
 
 // Recorders of the first product version know only the account byte: the
 // administrator (0) and the search user (2) may search. Later recorders

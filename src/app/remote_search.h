@@ -117,6 +117,9 @@ public:
     virtual void closeDialog() = 0;
 };
 
+// The channels of a recorder with `count` channels (bit i = channel i).
+std::uint32_t channelsBelow(int count);
+
 // Who may open the remote search (the RSearch button).
 enum class RemoteSearchAccess : std::uint8_t { Ignored, Refused, Open };
 RemoteSearchAccess remoteSearchAccess(const session::RecorderIdentity* logged_in, bool dialog_open);

@@ -27,6 +27,7 @@
 #include "ui/widgets/full_screen_bar.h"
 #include "ui/dialogs/local_setup_dialog.h"
 #include "ui/dialogs/notice_dialog.h"
+#include "ui/dialogs/remote_search_dialog.h"
 #include "ui/qt_settings_store.h"
 #include "ui/resource_bundle.h"
 #include "ui/screen_keeper.h"
@@ -140,6 +141,40 @@ std::unique_ptr<app::SettingsStore> settingsStore(std::unique_ptr<app::SettingsS
 }
 
 std::string homeFolder(const std::string& given) { return given.empty() ? QDir::homePath().toStdString() : given; }
+
+// The search dialog's way to remote playback. Starts go to the session;
+// the remote-play state, its channel mask and the status strip belong to
+// the playback side of the window, which takes these calls over.
+class SessionPlayStarter final : public app::RemotePlayStarter {
+public:
+    SessionPlayStarter(app::ClientController& controller, const media::VideoWall& wall)
+        : controller_(controller), wall_(wall) {}
+
+    void startRemotePlayback(const session::PlayStart& request, const app::RemotePlayInit&) override {
+        if (session::DvrSession* s = controller_.session()) s->playStart(request);
+    }
+    void startEventPlayback(const session::EventPlayStart& request) override {
+        if (session::DvrSession* s = controller_.session()) s->playAtEvent(request);
+    }
+    void clearRemotePlayState() override {}
+    void keepChannelMask(std::uint32_t) override {}
+    bool remotePlaybackShown() const override { return wall_.displayMode() == media::DisplayMode::RemotePlayback; }
+    bool localPlaybackActive() const override { return false; }
+    std::optional<std::uint32_t> activePlayMask() const override {
+        const session::DvrSession* s = controller_.session();
+        if (s == nullptr || !s->playbackOn()) return std::nullopt;
+        return s->playbackChannels();
+    }
+    std::optional<protocol::RecorderTime> playbackPosition() const override {
+        const session::DvrSession* s = controller_.session();
+        if (s == nullptr || !s->playbackOn()) return std::nullopt;
+        return s->playbackPosition();
+    }
+
+private:
+    app::ClientController& controller_;
+    const media::VideoWall& wall_;
+};
 
 }  // namespace
 
@@ -381,13 +416,24 @@ void MainWindow::buttonsChanged() {
 void MainWindow::repaintWall() { wall_widget_->update(); }
 
 void MainWindow::showNotice(const app::NoticeBox& box) {
-    auto* dialog = new NoticeDialog(box, this);
+    // While the modal search dialog is up, the box belongs to it so that it
+    // can be answered.
+    QWidget* owner = remote_search_ ? remote_search_.data() : this;
+    auto* dialog = new NoticeDialog(box, owner);
     dialog->setOpacityByte(settings_.alpha(app::OpacitySlot::NoticeBox));
     // No answer leads to an action here (the remote-search question, kind
     // 4, and the firmware question, 0x0B, included); every answer frees the
     // box for the next notice.
-    connect(dialog, &NoticeDialog::answered, this, [this](NoticeDialog::Answer) {
+    // A box that goes with its owner (the search dialog closing under it)
+    // is never answered; it frees the place for the next notice all the
+    // same.
+    auto answered = std::make_shared<bool>(false);
+    connect(dialog, &NoticeDialog::answered, this, [this, answered](NoticeDialog::Answer) {
+        *answered = true;
         if (controller_) controller_->noticeClosed();
+    });
+    connect(dialog, &QObject::destroyed, this, [this, answered] {
+        if (!*answered && controller_) controller_->noticeClosed();
     });
     notice_ = dialog;
     dialog->show();
@@ -400,6 +446,32 @@ void MainWindow::showMessageBox(const std::string& message) {
 }
 
 void MainWindow::minimise() { showMinimized(); }
+
+RemoteSearchDialog* MainWindow::remoteSearchDialog() const {
+    return static_cast<RemoteSearchDialog*>(remote_search_.data());
+}
+
+void MainWindow::openRemoteSearch() {
+    session::DvrSession* session = controller_->session();
+    const auto identity = session ? session->identity() : std::nullopt;
+    if (!identity || remote_search_) return;
+    search_requests_ = std::make_unique<app::SessionSearchRequests>(*session);
+    search_playback_ = std::make_unique<SessionPlayStarter>(*controller_, wall_);
+    RemoteSearchDeps deps{*search_requests_, *search_playback_, *identity};
+    deps.permitted_channels = app::channelsBelow(identity->channel_num);
+    deps.date_format = settings_.date_format;
+    deps.opacity = settings_.alpha(app::OpacitySlot::RemoteSearch);
+    auto* dialog = new RemoteSearchDialog(std::move(deps), this);
+    connect(dialog, &RemoteSearchDialog::noticeRequested, this,
+            [this](session::Notice notice) { controller_->requestNotice(notice); });
+    connect(dialog, &QObject::destroyed, this, [this] {
+        if (controller_) controller_->setRemoteSearch(nullptr);
+    });
+    remote_search_ = dialog;
+    controller_->setRemoteSearch(&dialog->hub());
+    dialog->centreOn(this);
+    dialog->show();
+}
 
 void MainWindow::startSaveJobTimer() { save_job_timer_.start(); }
 void MainWindow::stopSaveJobTimer() { save_job_timer_.stop(); }

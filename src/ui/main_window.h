@@ -32,6 +32,7 @@
 namespace kalix::ui {
 
 class FullScreenBar;
+class RemoteSearchDialog;
 class ScreenKeeper;
 class SkinButton;
 class SkinSlider;
@@ -94,6 +95,7 @@ public:
     SkinSlider* slider(app::ControlId control) const;
     FullScreenBar* fullScreenBar() const;
     QWidget* noticeWindow() const { return notice_; }
+    RemoteSearchDialog* remoteSearchDialog() const;
     const app::LocalSettings& settings() const { return settings_; }
     app::ConnectHistory& history() { return history_; }
     std::filesystem::path location() const { return settings_.location; }
@@ -120,6 +122,7 @@ private:
     bool openBrowser(const std::string& url) override;
     void startSaveJobTimer() override;
     void stopSaveJobTimer() override;
+    void openRemoteSearch() override;
 
     void createControls();
     void onEvent(const session::Event& event);
@@ -149,6 +152,10 @@ private:
     std::map<int, SkinSlider*> sliders_;
     QPointer<FullScreenBar> bar_;
     QPointer<QWidget> notice_;
+    QPointer<QWidget> remote_search_;
+    // What the open search dialog asks of the session and of the playback.
+    std::unique_ptr<app::SearchRequests> search_requests_;
+    std::unique_ptr<app::RemotePlayStarter> search_playback_;
     QTimer save_job_timer_;
 
     QImage bars_[4];

@@ -118,6 +118,10 @@ RemoteSearchDialog::~RemoteSearchDialog() {
         delete w;
 }
 
+CalendarDialog* RemoteSearchDialog::calendar() const { return calendar_.data(); }
+DayTimelineDialog* RemoteSearchDialog::timeline() const { return timeline_.data(); }
+EventListDialog* RemoteSearchDialog::eventList() const { return events_.data(); }
+
 void RemoteSearchDialog::handle(const session::Event& event) {
     if (const auto* answer = std::get_if<session::SearchAnswer>(&event)) return hub_.onAnswer(*answer);
     if (const auto* post = std::get_if<session::WindowPost>(&event)) return hub_.onWindowPost(*post);

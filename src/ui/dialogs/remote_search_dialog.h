@@ -63,9 +63,9 @@ public:
     void handle(const session::Event& event);
 
     // The result windows; null until opened.
-    CalendarDialog* calendar() const { return calendar_; }
-    DayTimelineDialog* timeline() const { return timeline_; }
-    EventListDialog* eventList() const { return events_; }
+    CalendarDialog* calendar() const;
+    DayTimelineDialog* timeline() const;
+    EventListDialog* eventList() const;
     // The page widget of a tab; null until first chosen.
     QWidget* page(app::SearchTab tab) const { return pages_[static_cast<std::size_t>(tab)]; }
 
