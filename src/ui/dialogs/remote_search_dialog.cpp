@@ -222,7 +222,7 @@ QWidget* RemoteSearchDialog::buildSearchPage() {
     for (std::size_t i = 0; i < subs.size(); ++i) {
         subs[i] = makeButton(450 + static_cast<int>(i), skin::kWideButton,
                              operatorText(static_cast<std::uint16_t>(kFirstSubTabText + i)), kSubTabNames[i], page);
-        subs[i]->setFixedSize(97, 22);
+        subs[i]->setFixedSize(i + 1 < subs.size() ? 96 : 110, 22);
         row->addWidget(subs[i]);
     }
     search_panels_ = new QStackedWidget(page);
