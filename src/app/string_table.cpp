@@ -229,6 +229,10 @@ constexpr StringEntry kTable[] = {
     {5828, "Date"},
     {5829, "Time"},
     {5830, "Year"},
+
+    // Status information page: storage items.
+    {5837, "Type"},
+    // Recording calendar: month and weekday names.
     {5840, "Jan"},
     {5841, "Feb"},
     {5842, "Mar"},
@@ -248,9 +252,6 @@ constexpr StringEntry kTable[] = {
     {5856, "Thu"},
     {5857, "Fri"},
     {5858, "Sat"},
-
-    // Status information page: storage items.
-    {5837, "Type"},
     {5870, "Capacity"},
     {5871, "GByte"},
     {5872, "None"},
