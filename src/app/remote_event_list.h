@@ -6,8 +6,10 @@
 // The list is filled from an event answer (24-byte records: channel mask,
 // kind byte, 3 unused bytes, 8 bytes the recorder wants back when playback
 // starts at the event, the event time, a second time word). Answers by
-// page carry two words that the list shows as its page position; we read
-// them as the page number counted from 0 and the number of pages.
+// page carry two words that the list shows as its page position. Only the
+// second is read, as the number of pages (the first counts the events of
+// the kind on our recorders, and is not relied on); the page shown is the
+// one the list asked for, counted from 0.
 
 #include <array>
 #include <cstdint>

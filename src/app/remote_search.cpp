@@ -80,6 +80,7 @@ void RemoteSearchHub::openEventSearch() {
     if (pending_ || closed_) return;
     if (events_) return setup_.view.openEventList();
     pending_ = true;
+    event_page_asked_ = 0;
     setup_.requests.searchEvents(kEventKinds[0], 0);
     setup_.view.stateChanged();
 }
@@ -152,6 +153,7 @@ void RemoteSearchHub::playEvent(std::size_t row) {
 void RemoteSearchHub::chooseEventKind(std::uint8_t kind) {
     if (!events_ || closed_ || !events_->chooseKind(kind, pending_)) return;
     pending_ = true;
+    event_page_asked_ = 0;
     setup_.requests.searchEvents(kind, 0);
     setup_.view.openEventList();
     setup_.view.stateChanged();
@@ -162,6 +164,7 @@ void RemoteSearchHub::eventPage(int step) {
     const auto page = step > 0 ? events_->nextPage() : events_->previousPage();
     if (!page) return;
     pending_ = true;
+    event_page_asked_ = *page;
     setup_.requests.searchEvents(events_->kind(), *page);
     setup_.view.stateChanged();
 }
@@ -208,7 +211,7 @@ void RemoteSearchHub::onAnswer(const session::SearchAnswer& answer) {
             if (!events_) events_.emplace(setup_.date_format);
             std::optional<RemoteEventList::Page> page;
             if (answer.kind == session::SearchKind::EventPage)
-                page = RemoteEventList::Page{answer.word1, answer.word2};
+                page = RemoteEventList::Page{event_page_asked_, answer.word2};
             events_->setAnswer(answer.records, page);
             setup_.view.openEventList();
             break;

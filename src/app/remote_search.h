@@ -168,6 +168,7 @@ private:
     bool pending_ = false;
     bool closed_ = false;
     std::uint32_t channel_mask_ = 0;
+    std::uint32_t event_page_asked_ = 0;
     std::vector<std::uint8_t> month_records_;
     std::vector<std::uint8_t> day_records_;
     std::optional<RecordingCalendar> calendar_;

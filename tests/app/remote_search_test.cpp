@@ -289,6 +289,25 @@ TEST_F(RemoteSearchTest, EventListShowsTheKindAndPlaysAtAnEvent) {
     EXPECT_EQ(h.eventList()->kind(), 7);
 }
 
+// The answer's first word is not the page number (the recorder may count
+// its events there): the page shown is the one asked for.
+TEST_F(RemoteSearchTest, EventPagesCountFromThePageAskedFor) {
+    RemoteSearchHub& h = hub();
+    h.openEventSearch();
+    std::vector<std::uint8_t> records = eventRecord(0x1, 1, 10, 1'715'299'200);
+    h.onAnswer(SearchAnswer{SearchKind::EventPage, records, 28, 2});
+    EXPECT_EQ(h.eventList()->pageText(), "1 / 2");
+    h.eventPage(+1);
+    EXPECT_EQ(requests_.sent.back(), "events 1 1");
+    h.onAnswer(SearchAnswer{SearchKind::EventPage, records, 28, 2});
+    EXPECT_EQ(h.eventList()->pageText(), "2 / 2");
+    h.eventPage(+1);  // the last page
+    EXPECT_EQ(requests_.sent.back(), "events 1 1");
+    h.chooseEventKind(2);
+    h.onAnswer(SearchAnswer{SearchKind::EventPage, {}, 0, 0});
+    EXPECT_EQ(h.eventList()->pageText(), "1 / 1");
+}
+
 TEST_F(RemoteSearchTest, RightsChangesMoveBetweenTabs) {
     RemoteSearchHub& h = hub();
     h.onWindowPost({session::WindowMessage::RightsChanged, session::Owner::RemoteSearch, 1});
