@@ -266,15 +266,15 @@ void paintPanel(Canvas& c, const ui::SkinPicture& p) {
     c.bevel(0, 0, p.width, p.height, kEdgeLight, kEdgeDark, true);
     c.frame(3, 3, p.width - 6, p.height - 6, mix(kEdgeDark, kPanelTop, 1, 2));
     if (p.label == "#timeline") {
-        // Sixteen channel rows (y = ch * 18 + 76, 8 high) under a 288-wide
-        // bar area starting at x = 80, with hour ticks every 72 pixels.
-        constexpr int left = 80, width = 288;
+        // Sixteen channel rows (y = ch * 18 + 76, 8 high) in the 288-wide
+        // bar area starting at x = 109, with ticks under the four labels.
+        constexpr int left = 109, width = 288;
         for (int ch = 0; ch < 16; ++ch) {
             const int y = ch * 18 + 76;
             c.fillRect(left, y, width, 9, kWall);
             c.text(left - 22, y + 1, std::to_string(ch + 1), kInkDisabled, 1);
         }
-        for (int t = 0; t <= 4; ++t) c.fillRect(left + t * 72, 70, 1, 16 * 18 + 6, kEdgeLight);
+        for (int t = 0; t <= 4; ++t) c.fillRect(left + t * 72, 70, 1, 289, kEdgeLight);
     }
 }
 

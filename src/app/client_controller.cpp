@@ -36,7 +36,6 @@ bool holds(const media::WallRect& r, int x, int y) { return x >= r.left && x < r
 // disabled.
 constexpr ControlId kUnavailableControls[] = {
     ControlId::Pan, ControlId::Zoom,  // PTZ panel
-    ControlId::RSearch,               // remote search dialog
     ControlId::LSearch,               // local search and the local player
     ControlId::Save,                  // picture saving and its job timer
     ControlId::Load,                  // image file preview
@@ -144,6 +143,7 @@ void ClientController::press(ControlId control) {
     switch (control) {
         case ControlId::Full: return pressFull();
         case ControlId::Connect: return pressConnect();
+        case ControlId::RSearch: return pressRSearch();
         case ControlId::RSetup: return pressRSetup();
         case ControlId::LSetup: return pressLSetup();
         case ControlId::Quit: return view_.endDialog();
@@ -326,12 +326,23 @@ bool ClientController::remotePlaybackShown() const {
     return wall_.displayMode() == media::DisplayMode::RemotePlayback;
 }
 
+bool ClientController::localPlaybackActive() const { return wall_.displayMode() == media::DisplayMode::LocalPlayback; }
+
+std::optional<protocol::RecorderTime> ClientController::runningPlaybackPosition() const {
+    const PlaybackSession* p = playbackSession();
+    if (!remotePlaybackShown() || !p || !p->playbackOn()) return std::nullopt;
+    if (const protocol::RecorderTime t = p->playbackPosition(); t != 0) return t;
+    // No frame yet: the start time, while the state still holds it.
+    if (play_state_.active()) return play_state_.position();
+    return std::nullopt;
+}
+
 // ---------------------------------------------------------------- remote playback
 
 bool ClientController::startRemotePlayback(const session::PlayStart& request, RemotePlayInit init) {
     PlaybackSession* p = playbackSession();
     if (!p || !p->loggedIn() || p->playbackPending()) return false;
-    if (wall_.displayMode() == media::DisplayMode::LocalPlayback) return false;
+    if (localPlaybackActive()) return false;
     p->playStart(request);
     play_state_.begin(std::move(init));
     view_.playbackChanged();
@@ -341,7 +352,7 @@ bool ClientController::startRemotePlayback(const session::PlayStart& request, Re
 bool ClientController::startEventPlayback(const session::EventPlayStart& request, RemotePlayInit init) {
     PlaybackSession* p = playbackSession();
     if (!p || !p->loggedIn() || p->playbackPending()) return false;
-    if (wall_.displayMode() == media::DisplayMode::LocalPlayback) return false;
+    if (localPlaybackActive()) return false;
     if (request.event_kind > kMaxEventKind) return false;
     p->playAtEvent(request);
     play_state_.begin(std::move(init), request.event_kind);
@@ -425,6 +436,15 @@ void ClientController::pressConnect() {
     view_.openConnectDialog();
 }
 
+void ClientController::pressRSearch() {
+    const auto identity = loggedIn() ? session_->identity() : std::nullopt;
+    switch (remoteSearchAccess(identity ? &*identity : nullptr, remote_search_ != nullptr)) {
+        case RemoteSearchAccess::Ignored: return;
+        case RemoteSearchAccess::Refused: return requestNotice(session::Notice::of(session::NoticeKind::NotAllowed));
+        case RemoteSearchAccess::Open: return view_.openRemoteSearch();
+    }
+}
+
 // The recorder's own set-up pages in the browser, for users allowed to
 // change the recorder's set-up.
 void ClientController::pressRSetup() {
@@ -456,6 +476,8 @@ void ClientController::connectTo(const ConnectRequest& request) {
 
 void ClientController::disconnect() {
     if (!session_) return;
+    // The search dialog asks the session for everything: it goes first.
+    if (remote_search_) remote_search_->close();
     session_->close();
     session_playback_.reset();
     session_.reset();
@@ -596,6 +618,10 @@ void ClientController::handle(const session::Event& event) {
         view_.buttonsChanged();
         return;
     }
+    if (const auto* answer = std::get_if<session::SearchAnswer>(&event)) {
+        if (remote_search_) remote_search_->onAnswer(*answer);
+        return;
+    }
     if (const auto* post = std::get_if<session::WindowPost>(&event)) return onWindowPost(*post);
 }
 
@@ -630,6 +656,13 @@ void ClientController::onWindowPost(const session::WindowPost& post) {
             return view_.openEventJumpBar();
         // Start-up asks nothing more of the controller.
         case WindowMessage::StartUpDone: return;
+        // The search dialog's messages; dropped when it is closed.
+        case WindowMessage::LogEntriesReady:
+        case WindowMessage::SystemInfoReady:
+        case WindowMessage::StatusInfoReady:
+        case WindowMessage::RightsChanged:
+            if (remote_search_) remote_search_->onWindowPost(post);
+            return;
         default: return;  // PTZ, progress: no window here shows them
     }
 }
@@ -661,6 +694,7 @@ std::string ClientController::text(std::uint16_t id) const {
 void ClientController::shutdown() {
     if (shut_down_) return;
     shut_down_ = true;
+    if (remote_search_) remote_search_->close();
     audio_choice_.select(-1);
     if (session_) {
         if (session_->liveOn()) {

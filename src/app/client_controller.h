@@ -20,6 +20,7 @@
 #include "app/playback_display.h"
 #include "app/playback_session.h"
 #include "app/remote_play_state.h"
+#include "app/remote_search.h"
 #include "app/string_uses.h"
 #include "media/audio/sound_in.h"
 #include "media/video/video_wall.h"
@@ -138,6 +139,9 @@ public:
     // The event-jump bar: a new one replaces one already open.
     virtual void openEventJumpBar() {}
     virtual void closeEventJumpBar() {}
+    // RSearch: the remote search dialog opens (application-modal); the
+    // window hands its hub over with setRemoteSearch().
+    virtual void openRemoteSearch() {}
 };
 
 struct ControllerDeps {
@@ -197,6 +201,11 @@ public:
 
     // An event from the session, on the UI thread.
     void handle(const session::Event& event);
+    // The open remote search dialog's hub, which gets the search answers
+    // and the search dialog's window messages; null when it is closed (and
+    // they are dropped).
+    void setRemoteSearch(RemoteSearchHub* hub) { remote_search_ = hub; }
+    RemoteSearchHub* remoteSearch() const { return remote_search_; }
     // An operator notice from any part of the program.
     void requestNotice(session::Notice notice);
     void noticeClosed();
@@ -211,6 +220,9 @@ public:
     const RemotePlayState& remotePlayState() const override { return play_state_; }
     void clearRemotePlayState() override;
     void setRemotePlayChannels(std::uint32_t mask) override { play_state_.setChannelMask(mask); }
+    bool remotePlaybackShown() const override;
+    bool localPlaybackActive() const override;
+    std::optional<protocol::RecorderTime> runningPlaybackPosition() const override;
 
     // Remote playback as the status strip and the time display show it;
     // none outside remote playback.
@@ -218,7 +230,6 @@ public:
     // The window's 100 ms redraw tick: the playback position is taken over
     // into the remote-play state.
     void playbackTick();
-    bool remotePlaybackShown() const;
     ButtonState eventJumpState(EventJumpButton button) const;
     void pressEventJump(EventJumpButton button);
 
@@ -245,6 +256,7 @@ private:
     void showPlayLooks(session::PlayMode mode);
     PlaybackSession* playbackSession() const;
     void pressConnect();
+    void pressRSearch();
     void pressRSetup();
     void pressLSetup();
     void pressFull();
@@ -291,6 +303,7 @@ private:
     RemotePlayState play_state_;
     bool time_display_open_ = false;
     bool event_jump_bar_open_ = false;
+    RemoteSearchHub* remote_search_ = nullptr;
     AudioChannelChoice audio_choice_;
     std::array<ButtonState, 122> buttons_{};  // controls 300-421, by number - 300
     std::vector<media::WallRect> monitors_;

@@ -88,9 +88,22 @@ public:
     // Sends EVENT_PLAY_REQ for an event record; the origin becomes EventList
     // and the event-jump bar offers the recorder's previous/next event.
     virtual bool startEventPlayback(const session::EventPlayStart& request, RemotePlayInit init) = 0;
+    // Active from a start request until cleared: its channels and, while
+    // the playback runs, where it stands.
     virtual const RemotePlayState& remotePlayState() const = 0;
+    // A day was chosen, or the search dialog closed while the wall shows no
+    // remote playback.
     virtual void clearRemotePlayState() = 0;
+    // The search dialog's channel choice, handed back when it closes.
     virtual void setRemotePlayChannels(std::uint32_t mask) = 0;
+    // The wall is in remote playback.
+    virtual bool remotePlaybackShown() const = 0;
+    // A local player exists: no remote playback starts.
+    virtual bool localPlaybackActive() const = 0;
+    // Where a running remote playback stands, also after the state was
+    // cleared (choosing a day clears it while the playback goes on); none
+    // when no remote playback runs.
+    virtual std::optional<protocol::RecorderTime> runningPlaybackPosition() const = 0;
 };
 
 }  // namespace kalix::app

@@ -1,6 +1,9 @@
 #include "ui/demo_recorder.h"
 
+#include <ctime>
 #include <filesystem>
+
+#include "protocol/recorder_time.h"
 
 #include "sim/clip_rewriter.h"
 #include "sim/sim_config.h"
@@ -12,6 +15,11 @@ DemoRecorder::DemoRecorder(const std::vector<std::string>& clip_candidates) {
     config.channel_num = 16;
     config.video.enabled = true;
     config.audio.enabled = true;
+    // A recorder keeps the local time of the place it stands in: its
+    // recordings lie in the hours before the PC's local clock, where the
+    // client's time search and time display look for them.
+    const std::time_t now = std::time(nullptr);
+    config.recordings.now = protocol::localWallClock(now, protocol::UtcOffset::measure(now));
     for (const std::string& path : clip_candidates) {
         std::error_code ec;
         if (!std::filesystem::is_regular_file(path, ec)) continue;

@@ -2,7 +2,9 @@
 // The recorder of `kalix --demo`: the simulator running inside the program
 // on a free loopback port, 16 channels with live video and audio. Its video
 // is the recorded clip when one is found, else the simulator's own camera
-// pictures.
+// pictures. Its recordings are the simulator's demo schedule around the
+// PC's local time: the three days before, and the last hour with a gap of a
+// minute half an hour ago.
 
 #include <memory>
 #include <string>

@@ -1,7 +1,8 @@
 // kalix: the desktop client.
 //
-//   kalix [--demo] [--demo-playback] [--rgb] [--quit-after SECONDS] [--screenshot FILE.png]
-//         [--full-screen-shot FILE.png] [--layout N] [--full-screen] [--notice KIND] [--debug]
+//   kalix [--demo] [--demo-playback] [--demo-search DIR] [--rgb] [--quit-after SECONDS]
+//         [--screenshot FILE.png] [--full-screen-shot FILE.png] [--layout N] [--full-screen]
+//         [--notice KIND] [--debug]
 //
 // --demo starts a simulated recorder inside the program and connects to it
 // through the connect dialog's path; --quit-after ends the program in order
@@ -9,8 +10,11 @@
 // before quitting, to a PNG. The remaining options press buttons for
 // headless screenshots: a split layout (1, 4, 6, 7, 8, 9, 10, 13, 16), Full,
 // or an operator notice of the given kind. --demo-playback starts a remote
-// playback once logged in (time search: all channels, an hour ago), so a
-// screenshot shows the playback bar, the time display and the status strip.
+// playback once logged in (time search: all channels, 45 minutes ago, in
+// the demo recorder's recordings of the last hour), so a screenshot shows
+// the playback bar, the time display and the status strip. --demo-search
+// goes through the remote search dialog against the demo recorder, writes
+// its windows to DIR and plays from the day timeline (ui/demo_search.h).
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -28,6 +32,7 @@
 #include "app/debug_console.h"
 #include "app/storage_medium.h"
 #include "ui/demo_recorder.h"
+#include "ui/demo_search.h"
 #include "ui/main_window.h"
 #include "ui/resource_bundle.h"
 
@@ -87,10 +92,14 @@ int main(int argc, char** argv) {
                                     QStringLiteral("KIND"));
     const QCommandLineOption demo_playback(
         QStringLiteral("demo-playback"),
-        QStringLiteral("Once logged in, play the recorder's recordings back from an hour ago, as the time search does."));
+        QStringLiteral("Once logged in, play the recorder's recordings back from 45 minutes ago, as the time search does."));
+    const QCommandLineOption demo_search(
+        QStringLiteral("demo-search"),
+        QStringLiteral("Once logged in, go through the remote search, write its windows to DIR and play from the timeline."),
+        QStringLiteral("DIR"));
     const QCommandLineOption debug(QStringLiteral("debug"),
                                    QStringLiteral("Print the debug console's lines on standard error (as KALIX_DEBUG=1)."));
-    for (const auto* o : {&demo, &rgb, &quit_after, &screenshot, &full_shot, &layout, &full, &notice, &demo_playback, &debug})
+    for (const auto* o : {&demo, &rgb, &quit_after, &screenshot, &full_shot, &layout, &full, &notice, &demo_playback, &demo_search, &debug})
         parser.addOption(*o);
     parser.process(app);
     if (parser.isSet(debug)) kalix::app::enableDebugConsole(true);
@@ -171,20 +180,23 @@ int main(int argc, char** argv) {
     }
 
     // Remote playback as the date-and-time search starts it: every channel,
-    // an hour before the recorder's clock (the PC's local time). Tried
-    // until the session has logged in.
+    // 45 minutes before the recorder's clock (the PC's local time), well
+    // inside the demo recorder's first stretch of the last hour. Tried until
+    // the session has logged in.
     if (parser.isSet(demo_playback)) {
         auto* retry = new QTimer(&window);
         retry->setInterval(250);
         QObject::connect(retry, &QTimer::timeout, &window, [&window, retry, tries = 0]() mutable {
             const kalix::protocol::RecorderTime start =
-                kalix::protocol::localWallClock(std::time(nullptr), kalix::protocol::UtcOffset::measure(std::time(nullptr))) - 3600;
+                kalix::protocol::localWallClock(std::time(nullptr), kalix::protocol::UtcOffset::measure(std::time(nullptr))) - 45 * 60;
             const kalix::session::PlayStart request{kalix::session::kAllChannels, 0x3F, start};
             const kalix::app::RemotePlayInit init{kalix::app::PlayOrigin::TimeSearch, start, kalix::session::kAllChannels, {}, {}};
             if (window.controller().startRemotePlayback(request, init) || ++tries >= 40) retry->stop();
         });
         QTimer::singleShot(1000, retry, qOverload<>(&QTimer::start));
     }
+
+    if (parser.isSet(demo_search)) new kalix::ui::DemoSearchScript(window, parser.value(demo_search));
 
     int status = 0;
     if (parser.isSet(quit_after)) {

@@ -30,6 +30,7 @@
 #include "ui/widgets/time_display.h"
 #include "ui/dialogs/local_setup_dialog.h"
 #include "ui/dialogs/notice_dialog.h"
+#include "ui/dialogs/remote_search_dialog.h"
 #include "ui/qt_settings_store.h"
 #include "ui/resource_bundle.h"
 #include "ui/screen_keeper.h"
@@ -391,13 +392,24 @@ void MainWindow::buttonsChanged() {
 void MainWindow::repaintWall() { wall_widget_->update(); }
 
 void MainWindow::showNotice(const app::NoticeBox& box) {
-    auto* dialog = new NoticeDialog(box, this);
+    // While the modal search dialog is up, the box belongs to it so that it
+    // can be answered.
+    QWidget* owner = remote_search_ ? remote_search_.data() : this;
+    auto* dialog = new NoticeDialog(box, owner);
     dialog->setOpacityByte(settings_.alpha(app::OpacitySlot::NoticeBox));
     // No answer leads to an action here (the remote-search question, kind
     // 4, and the firmware question, 0x0B, included); every answer frees the
     // box for the next notice.
-    connect(dialog, &NoticeDialog::answered, this, [this](NoticeDialog::Answer) {
+    // A box that goes with its owner (the search dialog closing under it)
+    // is never answered; it frees the place for the next notice all the
+    // same.
+    auto answered = std::make_shared<bool>(false);
+    connect(dialog, &NoticeDialog::answered, this, [this, answered](NoticeDialog::Answer) {
+        *answered = true;
         if (controller_) controller_->noticeClosed();
+    });
+    connect(dialog, &QObject::destroyed, this, [this, answered] {
+        if (!*answered && controller_) controller_->noticeClosed();
     });
     notice_ = dialog;
     dialog->show();
@@ -465,6 +477,32 @@ QString MainWindow::statusStripText() const {
     if (!status) return {};
     return QString::fromStdString(
         app::statusStripText(*status, settings_.date_format, [](std::uint16_t id) { return text(id); }));
+}
+
+RemoteSearchDialog* MainWindow::remoteSearchDialog() const {
+    return static_cast<RemoteSearchDialog*>(remote_search_.data());
+}
+
+void MainWindow::openRemoteSearch() {
+    session::DvrSession* session = controller_->session();
+    const auto identity = session ? session->identity() : std::nullopt;
+    if (!identity || remote_search_) return;
+    search_requests_ = std::make_unique<app::SessionSearchRequests>(*session);
+    // Play goes through the controller, which keeps the remote-play state.
+    RemoteSearchDeps deps{*search_requests_, *controller_, *identity};
+    deps.permitted_channels = app::channelsBelow(identity->channel_num);
+    deps.date_format = settings_.date_format;
+    deps.opacity = settings_.alpha(app::OpacitySlot::RemoteSearch);
+    auto* dialog = new RemoteSearchDialog(std::move(deps), this);
+    connect(dialog, &RemoteSearchDialog::noticeRequested, this,
+            [this](session::Notice notice) { controller_->requestNotice(notice); });
+    connect(dialog, &QObject::destroyed, this, [this] {
+        if (controller_) controller_->setRemoteSearch(nullptr);
+    });
+    remote_search_ = dialog;
+    controller_->setRemoteSearch(&dialog->hub());
+    dialog->centreOn(this);
+    dialog->show();
 }
 
 void MainWindow::startSaveJobTimer() { save_job_timer_.start(); }

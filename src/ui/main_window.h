@@ -33,6 +33,7 @@ namespace kalix::ui {
 
 class EventJumpBar;
 class FullScreenBar;
+class RemoteSearchDialog;
 class TimeDisplay;
 class ScreenKeeper;
 class SkinButton;
@@ -108,6 +109,7 @@ public:
     EventJumpBar* eventJumpBar() const;
     // The status strip's line; empty outside remote playback.
     QString statusStripText() const;
+    RemoteSearchDialog* remoteSearchDialog() const;
     const app::LocalSettings& settings() const { return settings_; }
     app::ConnectHistory& history() { return history_; }
     std::filesystem::path location() const { return settings_.location; }
@@ -139,6 +141,7 @@ private:
     void closeTimeDisplay() override;
     void openEventJumpBar() override;
     void closeEventJumpBar() override;
+    void openRemoteSearch() override;
 
     void createControls();
     void onEvent(const session::Event& event);
@@ -168,6 +171,9 @@ private:
     std::map<int, SkinSlider*> sliders_;
     QPointer<FullScreenBar> bar_;
     QPointer<QWidget> notice_;
+    QPointer<QWidget> remote_search_;
+    // The searches the open search dialog sends through the session.
+    std::unique_ptr<app::SearchRequests> search_requests_;
     QTimer save_job_timer_;
     QPointer<TimeDisplay> time_display_;
     QPointer<EventJumpBar> jump_bar_;

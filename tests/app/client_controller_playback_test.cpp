@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include "search_test_data.h"
+
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -300,6 +303,80 @@ TEST(RemotePlaybackStatus, FollowsThePositionAndKeepsTheStartTimeUntilAFrameCame
     rig.controller->playbackTick();
     EXPECT_EQ(rig.controller->playbackStatus()->position, kNoon2011 + 75);
     EXPECT_EQ(rig.controller->remotePlayState().position(), kNoon2011 + 75);
+}
+
+// The search dialog's hub with the controller as its way to playback.
+struct SearchSide {
+    struct Requests final : SearchRequests {
+        void searchMonth() override {}
+        void searchDay(int, int, int) override {}
+        void searchEvents(std::uint32_t, std::uint32_t) override {}
+    } requests;
+    struct View final : RemoteSearchView {
+        void stateChanged() override {}
+        void openCalendar() override {}
+        void openTimeline() override {}
+        void closeTimeline(std::chrono::milliseconds) override { ++timeline_closes; }
+        void openEventList() override {}
+        void showNotice(session::Notice) override {}
+        void closeDialog() override {}
+        int timeline_closes = 0;
+    } view;
+    std::optional<RemoteSearchHub> hub;
+
+    RemoteSearchHub& open(ClientController& controller) {
+        session::RecorderIdentity id;
+        id.channel_num = 4;
+        RemoteSearchSetup setup{requests, controller, view, id};
+        setup.current_year = 2011;
+        hub.emplace(setup);
+        return *hub;
+    }
+    // 1 January 2011 chosen in the calendar and its day table come.
+    void dayOfNoon2011() {
+        hub->openCalendarSearch();
+        hub->onAnswer({session::SearchKind::Month, testing::yearRecord(2011, {{0, 0}})});
+        hub->chooseDay(0);
+        hub->onAnswer({session::SearchKind::Day, testing::dayRecord(0xF, 1, kNoon2011 - 43'200, kNoon2011 + 3600)});
+    }
+};
+
+TEST(SearchDialogPlayback, TimelineStartsGoThroughTheControllerAndTheNextDialogFollowsThem) {
+    Rig rig;
+    SearchSide search;
+    search.open(*rig.controller).setChannelMask(0x3);
+    search.dayOfNoon2011();
+    ASSERT_NE(search.hub->timeline(), nullptr);
+    search.hub->timeline()->stepCursor(+1);  // 00:05:00
+    search.hub->playTimeline();
+    ASSERT_EQ(rig.playback.starts.size(), 1u);
+    EXPECT_EQ(rig.playback.starts[0].mask, 0x3u);
+    const RemotePlayState& state = rig.controller->remotePlayState();
+    EXPECT_TRUE(state.active());
+    EXPECT_EQ(state.origin(), PlayOrigin::Timeline);
+    EXPECT_EQ(state.startTime(), kNoon2011 - 43'200 + 300);
+    EXPECT_EQ(state.monthRecords(), 1u);
+    EXPECT_EQ(state.dayRecords(), 1u);
+    EXPECT_EQ(search.view.timeline_closes, 1);
+    // A second Play while the recorder has not answered sends nothing and
+    // leaves the timeline up.
+    search.hub->playTimeline();
+    EXPECT_EQ(rig.playback.starts.size(), 1u);
+    EXPECT_EQ(search.view.timeline_closes, 1);
+
+    rig.accept(0x3);
+    search.hub->close();  // in remote playback: the state stays
+    EXPECT_TRUE(state.active());
+
+    // The dialog opened again asks for the playback's channels; choosing a
+    // day clears the state, and the timeline opens where the playback is.
+    SearchSide again;
+    EXPECT_EQ(again.open(*rig.controller).channelMask(), 0x3u);
+    rig.playback.position = kNoon2011 + 61;
+    again.dayOfNoon2011();
+    EXPECT_FALSE(state.active());
+    ASSERT_NE(again.hub->timeline(), nullptr);
+    EXPECT_EQ(again.hub->timeline()->cursor(), 12 * 3600 + 61);
 }
 
 }  // namespace

@@ -31,6 +31,8 @@ public:
     void endDialog() override { ++ended; }
     media::WallRect windowRect() const override { return window; }
     void wallFullScreenChanged() override { ++full_screen_changes; }
+    void openRemoteSearch() override { ++searches; }
+    int searches = 0;
     void startSaveJobTimer() override { save_timer = true; }
     void stopSaveJobTimer() override { save_timer = false; }
     bool save_timer = false;
@@ -148,7 +150,7 @@ TEST(ClientController, StartUpSavesMixerLogsAndOpensConnect) {
     EXPECT_EQ(rig.log.entries()[0].action, 1u);
     // The playback bar and the unavailable controls stay disabled.
     for (int i = 0; i < kPlaybackButtons; ++i) EXPECT_FALSE(rig.enabled(playbackButton(i))) << i;
-    for (ControlId c : {ControlId::RSearch, ControlId::LSearch, ControlId::Save, ControlId::FirmUp, ControlId::Pan})
+    for (ControlId c : {ControlId::LSearch, ControlId::Save, ControlId::FirmUp, ControlId::Pan})
         EXPECT_FALSE(rig.enabled(c));
     EXPECT_FALSE(rig.enabled(static_cast<ControlId>(299)));
 
@@ -429,6 +431,65 @@ TEST(ClientController, RSetupIsRefusedWithoutTheRightAndIdleWithoutASession) {
     EXPECT_TRUE(rig.view.browsed.empty());
     ASSERT_EQ(rig.view.notices.size(), 1u);
     EXPECT_TRUE(rig.view.notices[0].notice.is(session::NoticeKind::NotAllowed));
+}
+
+TEST(ClientController, RSearchFollowsTheAccountOnFirstVersionRecorders) {
+    Rig idle;
+    idle.controller->start();
+    idle.controller->press(ControlId::RSearch);
+    EXPECT_EQ(idle.view.searches, 0);
+
+    Rig searcher;
+    searcher.login(2, 0);
+    searcher.controller->press(ControlId::RSearch);
+    EXPECT_EQ(searcher.view.searches, 1);
+
+    Rig other;
+    other.login(1, 0);
+    other.controller->press(ControlId::RSearch);
+    EXPECT_EQ(other.view.searches, 0);
+    ASSERT_EQ(other.view.notices.size(), 1u);
+    EXPECT_TRUE(other.view.notices[0].notice.is(session::NoticeKind::NotAllowed));
+}
+
+TEST(ClientController, SearchAnswersReachTheOpenSearchDialogOnly) {
+    struct Requests final : SearchRequests {
+        void searchMonth() override { ++months; }
+        void searchDay(int, int, int) override {}
+        void searchEvents(std::uint32_t, std::uint32_t) override {}
+        int months = 0;
+    } requests;
+    struct View final : RemoteSearchView {
+        void stateChanged() override {}
+        void openCalendar() override { ++calendars; }
+        void openTimeline() override {}
+        void closeTimeline(std::chrono::milliseconds) override {}
+        void openEventList() override {}
+        void showNotice(session::Notice) override {}
+        void closeDialog() override { closed = true; }
+        int calendars = 0;
+        bool closed = false;
+    } view;
+
+    Rig rig;
+    rig.login(0, 0);
+    std::vector<std::uint8_t> month(376, 0);
+    month[2] = 0x07;  // 2024
+    month[3] = 0xE8;
+    month[4] = 1;
+    rig.controller->handle(session::SearchAnswer{session::SearchKind::Month, month});  // no dialog: dropped
+
+    RemoteSearchSetup setup{requests, *rig.controller, view, *rig.controller->session()->identity()};
+    setup.current_year = 2024;
+    RemoteSearchHub hub(setup);
+    rig.controller->setRemoteSearch(&hub);
+    hub.openCalendarSearch();
+    rig.controller->handle(session::SearchAnswer{session::SearchKind::Month, month});
+    EXPECT_EQ(view.calendars, 1);
+    EXPECT_FALSE(hub.pending());
+    // A disconnect closes the dialog before the session goes.
+    rig.controller->press(ControlId::Connect);
+    EXPECT_TRUE(view.closed);
 }
 
 TEST(ClientController, OneNoticeAtATimeAndKindTwoDisconnectsFirst) {

@@ -40,11 +40,17 @@ TEST(TimeDisplay, TwelveHourClockHours) {
     }
 }
 
-TEST(TimeDisplay, ACountBeyondTheSignedRangeShowsTheEpoch) {
+// Recorder times are unsigned: the top bit is a date after January 2038,
+// not a negative count.
+TEST(TimeDisplay, ACountBeyondTheSignedRangeIsAfter2038) {
     const auto g = timeDisplayGlyphs(0x80000000u, HourSystem::TwentyFourHour);
-    EXPECT_EQ(g, timeDisplayGlyphs(0, HourSystem::TwentyFourHour));
-    EXPECT_EQ(g.date[3], 0);  // 1970
-    EXPECT_EQ(g.date[2], 7);
+    EXPECT_EQ(g.date[2], 3);  // 2038-01-19
+    EXPECT_EQ(g.date[3], 8);
+    EXPECT_EQ(g.date[8], 1);
+    EXPECT_EQ(g.date[9], 9);
+    EXPECT_EQ(g.time[0], 0);  // 03:14:08
+    EXPECT_EQ(g.time[1], 3);
+    EXPECT_EQ(g.time[7], 8);
 }
 
 TEST(StatusStrip, OriginModeSpeedAndPosition) {

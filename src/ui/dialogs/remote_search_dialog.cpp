@@ -1,0 +1,356 @@
+#include "ui/dialogs/remote_search_dialog.h"
+
+#include <QComboBox>
+#include <QDate>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QStackedWidget>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "app/string_uses.h"
+#include "ui/dialogs/calendar_dialog.h"
+#include "ui/dialogs/day_timeline_dialog.h"
+#include "ui/dialogs/event_list_dialog.h"
+#include "ui/operator_text.h"
+#include "ui/skin/skin_button.h"
+#include "ui/skin/skin_check_button.h"
+#include "ui/skin/skin_style.h"
+#include "ui/skin/skin_text_controls.h"
+
+namespace kalix::ui {
+
+namespace {
+
+using app::SearchTab;
+
+constexpr std::uint16_t kTitleText = app::stringNumber("remote search: title");
+constexpr std::uint16_t kFirstTabText = app::stringNumber("remote search: tabs");
+constexpr std::uint16_t kCloseText = app::stringNumber("remote search: close");
+constexpr std::uint16_t kWaitingText = app::stringNumber("remote search: waiting");
+constexpr std::uint16_t kFirstSubTabText = app::stringNumber("remote search: search page tabs");
+constexpr std::uint16_t kUnavailableText = app::stringNumber("remote search: page not available");
+constexpr std::uint16_t kDateLabel = app::stringNumber("date and time search: labels", 0);
+constexpr std::uint16_t kTimeLabel = app::stringNumber("date and time search: labels", 1);
+constexpr std::uint16_t kPlayText = app::stringNumber("play");
+constexpr std::uint16_t kOkText = app::stringNumber("ok");
+constexpr std::uint16_t kCancelText = app::stringNumber("cancel");
+constexpr std::uint16_t kChannelText = app::stringNumber("local setup: channel");
+
+// The waiting text's colour: 0xD7D700 as the recorder's tools write colours
+// (blue, green, red from the high byte down).
+constexpr QRgb kWaitingColour = qRgb(0x00, 0xD7, 0xD7);
+
+constexpr int kTabFaces[] = {skin::kTabSearch, skin::kTabBackup, skin::kTabLog, skin::kTabInfo};
+const char* const kTabNames[] = {"tab-search", "tab-backup", "tab-log", "tab-info"};
+const char* const kSubTabNames[] = {"sub-datetime", "sub-event", "sub-calendar", "sub-channels"};
+enum SearchPanel { kDateTimePanel = 0, kChannelPanel = 1, kBlankPanel = 2 };
+
+SkinButton* makeButton(int control, int face, const QString& caption, const char* name, QWidget* parent) {
+    auto* b = new SkinButton(control, face, caption, parent);
+    applySkin(*b, SkinFont::Bold);
+    b->setObjectName(QLatin1String(name));
+    return b;
+}
+
+QComboBox* makeList(QWidget* parent, int first, int last, int width, bool two_digits) {
+    auto* list = new QComboBox(parent);
+    applySkin(*list);
+    for (int v = first; v <= last; ++v)
+        list->addItem(two_digits ? QStringLiteral("%1").arg(v, 2, 10, QLatin1Char('0')) : QString::number(v));
+    list->setFixedWidth(width);
+    return list;
+}
+
+}  // namespace
+
+RemoteSearchDialog::RemoteSearchDialog(RemoteSearchDeps deps, QWidget* parent)
+    : SkinDialog(parent, skin::kSearchDialog),
+      deps_(std::move(deps)),
+      hub_(app::RemoteSearchSetup{deps_.requests, deps_.playback, *this, deps_.identity, deps_.permitted_channels,
+                                  deps_.date_format,
+                                  deps_.current_year != 0 ? deps_.current_year : QDate::currentDate().year()}),
+      last_year_(std::max(app::kLastDefaultYear, deps_.current_year != 0 ? deps_.current_year : QDate::currentDate().year())) {
+    setTitle(operatorText(kTitleText));
+    setFixedSize(kWidth, kHeight);
+    setOpacityByte(deps_.opacity);
+    setWindowModality(Qt::ApplicationModal);
+    setAttribute(Qt::WA_DeleteOnClose);
+
+    for (std::size_t i = 0; i < tabs_.size(); ++i) {
+        auto* b = makeButton(430 + static_cast<int>(i), kTabFaces[i],
+                             operatorText(static_cast<std::uint16_t>(kFirstTabText + i)), kTabNames[i], this);
+        b->setGeometry(kPageRect.x() + static_cast<int>(i) * 104, 40, 96, 26);
+        connect(b, &SkinButton::clicked, this, [this, i] { hub_.chooseTab(static_cast<SearchTab>(i)); });
+        tabs_[i] = b;
+    }
+    stack_ = new QStackedWidget(this);
+    stack_->setGeometry(kPageRect);
+
+    auto* ok = makeButton(1, skin::kSmallButton, operatorText(kOkText), "ok", this);
+    auto* cancel = makeButton(436, skin::kSmallButton, operatorText(kCancelText), "cancel", this);
+    auto* close = makeButton(435, skin::kSmallButton, operatorText(kCloseText), "close", this);
+    int x = kWidth - 3 * 72 - 16;
+    for (SkinButton* b : {ok, cancel, close}) {
+        b->setGeometry(x, kHeight - 32, 64, 22);
+        x += 72;
+    }
+    connect(ok, &SkinButton::clicked, this, [this] { hub_.close(); });
+    connect(close, &SkinButton::clicked, this, [this] { hub_.close(); });
+    connect(cancel, &SkinButton::clicked, this, [this] { hub_.cancel(); });
+
+    waiting_ = new SkinStatic(operatorText(kWaitingText), this, SkinFont::Bold);
+    waiting_->setObjectName(QStringLiteral("waiting"));
+    waiting_->setAlignment(Qt::AlignCenter);
+    waiting_->setGeometry(kPageRect);
+    QPalette palette = waiting_->palette();
+    palette.setColor(QPalette::WindowText, QColor(kWaitingColour));
+    waiting_->setPalette(palette);
+    waiting_->setAttribute(Qt::WA_TransparentForMouseEvents);
+
+    stateChanged();
+}
+
+RemoteSearchDialog::~RemoteSearchDialog() {
+    // The hub goes with the dialog; its windows must not outlive it.
+    for (QWidget* w : {static_cast<QWidget*>(calendar_.data()), static_cast<QWidget*>(timeline_.data()),
+                       static_cast<QWidget*>(events_.data())})
+        delete w;
+}
+
+CalendarDialog* RemoteSearchDialog::calendar() const { return calendar_.data(); }
+DayTimelineDialog* RemoteSearchDialog::timeline() const { return timeline_.data(); }
+EventListDialog* RemoteSearchDialog::eventList() const { return events_.data(); }
+
+void RemoteSearchDialog::handle(const session::Event& event) {
+    if (const auto* answer = std::get_if<session::SearchAnswer>(&event)) return hub_.onAnswer(*answer);
+    if (const auto* post = std::get_if<session::WindowPost>(&event)) return hub_.onWindowPost(*post);
+}
+
+void RemoteSearchDialog::reject() { hub_.close(); }
+
+// ---------------------------------------------------------------- view
+
+void RemoteSearchDialog::stateChanged() {
+    const auto chosen = static_cast<std::size_t>(hub_.tab());
+    if (pages_[chosen] == nullptr) {
+        pages_[chosen] = hub_.tab() == SearchTab::Search ? buildSearchPage() : buildUnavailablePage();
+        stack_->addWidget(pages_[chosen]);
+    }
+    stack_->setCurrentWidget(pages_[chosen]);
+    for (std::size_t i = 0; i < tabs_.size(); ++i) {
+        tabs_[i]->setEnabled(hub_.tabEnabled(static_cast<SearchTab>(i)));
+        tabs_[i]->setShownPressed(i == chosen);
+    }
+    waiting_->setVisible(hub_.pending());
+    waiting_->raise();
+    if (events_) events_->refresh();
+    if (calendar_) calendar_->refresh();
+}
+
+void RemoteSearchDialog::openCalendar() {
+    if (!calendar_) {
+        calendar_ = new CalendarDialog(hub_, this);
+        calendar_->setOpacityByte(deps_.opacity);
+        calendar_->move(mapToGlobal(QPoint(app::kTimelineDialogX, app::kTimelineDialogY)));
+    }
+    calendar_->refresh();
+    calendar_->show();
+    calendar_->raise();
+}
+
+void RemoteSearchDialog::openTimeline() {
+    if (!timeline_) {
+        timeline_ = new DayTimelineDialog(hub_, this);
+        timeline_->setOpacityByte(deps_.opacity);
+        timeline_->move(mapToGlobal(QPoint(app::kTimelineDialogX, app::kTimelineDialogY)));
+    }
+    timeline_->refresh();
+    if (calendar_) calendar_->hide();
+    timeline_->show();
+    timeline_->raise();
+    timeline_->setFocus();
+}
+
+void RemoteSearchDialog::closeTimeline(std::chrono::milliseconds after) {
+    if (!timeline_) return;
+    QTimer::singleShot(after, timeline_.data(), [timeline = timeline_] {
+        if (timeline) timeline->finish();
+    });
+}
+
+void RemoteSearchDialog::openEventList() {
+    if (!events_) {
+        events_ = new EventListDialog(hub_, this);
+        events_->setOpacityByte(deps_.opacity);
+        events_->move(mapToGlobal(QPoint(app::kTimelineDialogX, app::kTimelineDialogY)));
+    }
+    events_->refresh();
+    events_->show();
+    events_->raise();
+}
+
+void RemoteSearchDialog::showNotice(session::Notice notice) { emit noticeRequested(notice); }
+
+void RemoteSearchDialog::closeDialog() {
+    if (ending_) return;
+    ending_ = true;
+    if (timeline_) timeline_->finish();
+    if (calendar_) calendar_->close();
+    if (events_) events_->close();
+    done(QDialog::Rejected);
+    close();
+}
+
+// ---------------------------------------------------------------- pages
+
+QWidget* RemoteSearchDialog::buildUnavailablePage() {
+    auto* page = new QWidget;
+    auto* text = new SkinStatic(operatorText(kUnavailableText), page, SkinFont::Bold);
+    text->setObjectName(QStringLiteral("unavailable"));
+    text->setAlignment(Qt::AlignCenter);
+    auto* column = new QVBoxLayout(page);
+    column->addWidget(text);
+    return page;
+}
+
+QWidget* RemoteSearchDialog::buildSearchPage() {
+    auto* page = new QWidget;
+    auto* row = new QHBoxLayout;
+    row->setSpacing(4);
+    std::array<SkinButton*, 4> subs{};
+    for (std::size_t i = 0; i < subs.size(); ++i) {
+        subs[i] = makeButton(450 + static_cast<int>(i), skin::kWideButton,
+                             operatorText(static_cast<std::uint16_t>(kFirstSubTabText + i)), kSubTabNames[i], page);
+        subs[i]->setFixedSize(i + 1 < subs.size() ? 96 : 110, 22);
+        row->addWidget(subs[i]);
+    }
+    search_panels_ = new QStackedWidget(page);
+    search_panels_->addWidget(buildDateTimePanel());
+    search_panels_->addWidget(buildChannelPanel());
+    search_panels_->addWidget(new QWidget);
+    auto show_panel = [this, subs](int panel, std::size_t pressed) {
+        search_panels_->setCurrentIndex(panel);
+        for (std::size_t i = 0; i < subs.size(); ++i) subs[i]->setShownPressed(i == pressed);
+    };
+    connect(subs[0], &SkinButton::clicked, this, [this, show_panel] {
+        if (!hub_.pending()) show_panel(kDateTimePanel, 0);
+    });
+    connect(subs[1], &SkinButton::clicked, this, [this, show_panel] {
+        if (hub_.pending()) return;
+        show_panel(kBlankPanel, 1);
+        hub_.openEventSearch();
+    });
+    connect(subs[2], &SkinButton::clicked, this, [this, show_panel] {
+        if (hub_.pending()) return;
+        show_panel(kBlankPanel, 2);
+        hub_.openCalendarSearch();
+    });
+    connect(subs[3], &SkinButton::clicked, this, [this, show_panel] {
+        if (!hub_.pending()) show_panel(kChannelPanel, 3);
+    });
+    show_panel(kDateTimePanel, 0);
+
+    auto* column = new QVBoxLayout(page);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->addLayout(row);
+    column->addSpacing(12);
+    column->addWidget(search_panels_, 1);
+    return page;
+}
+
+QWidget* RemoteSearchDialog::buildDateTimePanel() {
+    auto* panel = new QWidget;
+    year_ = makeList(panel, app::kFirstListedYear, last_year_, 70, false);
+    month_ = makeList(panel, 1, 12, 50, true);
+    day_ = makeList(panel, 1, 31, 50, true);
+    year_->setObjectName(QStringLiteral("year"));
+    month_->setObjectName(QStringLiteral("month"));
+    day_->setObjectName(QStringLiteral("day"));
+    connect(year_, &QComboBox::activated, this, [this] { refreshDays(); });
+    connect(month_, &QComboBox::activated, this, [this] { refreshDays(); });
+    const char* const clock_names[] = {"hour", "minute", "second"};
+    const int clock_last[] = {23, 59, 59};
+    for (std::size_t i = 0; i < clock_.size(); ++i) {
+        clock_[i] = makeList(panel, 0, clock_last[i], 50, true);
+        clock_[i]->setObjectName(QLatin1String(clock_names[i]));
+    }
+
+    auto* date_row = new QHBoxLayout;
+    date_row->addWidget(new SkinStatic(operatorText(kDateLabel), panel));
+    std::array<QComboBox*, 3> order{year_, month_, day_};
+    if (deps_.date_format == app::DateFormat::MonthDayYear) order = {month_, day_, year_};
+    if (deps_.date_format == app::DateFormat::DayMonthYear) order = {day_, month_, year_};
+    for (QComboBox* list : order) date_row->addWidget(list);
+    date_row->addStretch();
+    auto* time_row = new QHBoxLayout;
+    time_row->addWidget(new SkinStatic(operatorText(kTimeLabel), panel));
+    for (QComboBox* list : clock_) time_row->addWidget(list);
+    time_row->addStretch();
+
+    auto* play = makeButton(0, skin::kSmallButton, operatorText(kPlayText), "datetime-play", panel);
+    play->setFixedSize(64, 22);
+    connect(play, &SkinButton::clicked, this, &RemoteSearchDialog::playDateTime);
+
+    auto* grid = new QVBoxLayout(panel);
+    grid->setContentsMargins(24, 24, 24, 24);
+    grid->setSpacing(14);
+    grid->addLayout(date_row);
+    grid->addLayout(time_row);
+    grid->addWidget(play, 0, Qt::AlignLeft);
+    grid->addStretch();
+
+    const QDate today = QDate::currentDate();
+    setDateTime({std::clamp(today.year(), app::kFirstListedYear, last_year_), today.month() - 1, today.day() - 1}, 0);
+    return panel;
+}
+
+QWidget* RemoteSearchDialog::buildChannelPanel() {
+    auto* panel = new QWidget;
+    auto* grid = new QGridLayout(panel);
+    grid->setContentsMargins(24, 24, 24, 24);
+    const int count = std::clamp<int>(deps_.identity.channel_num, 0, 16);
+    for (int ch = 0; ch < count; ++ch) {
+        auto* check = new SkinCheckButton(QStringLiteral("%1 %2").arg(operatorText(kChannelText)).arg(ch + 1), panel);
+        check->setObjectName(QStringLiteral("channel-%1").arg(ch));
+        check->setCheckable(true);
+        check->setChecked((hub_.channelMask() & (1u << ch)) != 0);
+        connect(check, &SkinCheckButton::toggled, this, [this, ch](bool on) {
+            const std::uint32_t bit = 1u << ch;
+            hub_.setChannelMask(on ? hub_.channelMask() | bit : hub_.channelMask() & ~bit);
+        });
+        grid->addWidget(check, ch / 4, ch % 4);
+        channels_.push_back(check);
+    }
+    grid->setRowStretch(4, 1);
+    return panel;
+}
+
+void RemoteSearchDialog::setDateTime(const app::CalendarDate& date, int second_of_day) {
+    if (year_ == nullptr) return;
+    year_->setCurrentIndex(date.year - app::kFirstListedYear);
+    month_->setCurrentIndex(date.month0);
+    refreshDays();
+    day_->setCurrentIndex(std::min(date.day0, day_->count() - 1));
+    const int parts[] = {second_of_day / 3600, second_of_day % 3600 / 60, second_of_day % 60};
+    for (std::size_t i = 0; i < clock_.size(); ++i) clock_[i]->setCurrentIndex(parts[i]);
+}
+
+// The day list follows the month's length, so no date past its end can be
+// chosen.
+void RemoteSearchDialog::refreshDays() {
+    const int length = app::monthLength(app::kFirstListedYear + year_->currentIndex(), month_->currentIndex());
+    const int keep = std::min(std::max(day_->currentIndex(), 0), length - 1);
+    while (day_->count() > length) day_->removeItem(day_->count() - 1);
+    while (day_->count() < length) day_->addItem(QStringLiteral("%1").arg(day_->count() + 1, 2, 10, QLatin1Char('0')));
+    day_->setCurrentIndex(keep);
+}
+
+void RemoteSearchDialog::playDateTime() {
+    if (hub_.pending()) return;
+    const app::CalendarDate date{app::kFirstListedYear + year_->currentIndex(), month_->currentIndex(),
+                                 day_->currentIndex()};
+    hub_.playDateTime(date, clock_[0]->currentIndex() * 3600 + clock_[1]->currentIndex() * 60 + clock_[2]->currentIndex());
+}
+
+}  // namespace kalix::ui

@@ -1,0 +1,118 @@
+#pragma once
+// The remote search dialog: the hub of the recorder's recordings, with the
+// tabs Search, Backup, Log and Info along the top, the page of the chosen
+// tab in the middle and OK, Cancel and Close below. The Search page has the
+// sub-tabs Date/Time (a date and a time to play from), Event (the event
+// list), Calendar (the month calendar, then the day timeline) and Select
+// Channel. The Backup, Log and Info pages say that they are not available
+// yet.
+//
+// What the controls do lives in app::RemoteSearchHub; this dialog renders
+// its state, opens the result windows it asks for and forwards the
+// session's answers to it. It is application-modal; the result windows are
+// its children, so they take input while it is up.
+//
+// Object names for tests and screenshots: "tab-search", "tab-backup",
+// "tab-log", "tab-info", "close", "cancel", "ok", "sub-datetime",
+// "sub-event", "sub-calendar", "sub-channels", "waiting", "unavailable",
+// "datetime-play", "channel-N".
+
+#include <QPointer>
+
+#include <array>
+#include <memory>
+
+#include "app/remote_search.h"
+#include "ui/skin/skin_dialog.h"
+
+class QComboBox;
+class QStackedWidget;
+
+namespace kalix::ui {
+
+class CalendarDialog;
+class DayTimelineDialog;
+class EventListDialog;
+class SkinButton;
+class SkinCheckButton;
+class SkinStatic;
+
+struct RemoteSearchDeps {
+    app::SearchRequests& requests;
+    app::RemotePlayStarter& playback;
+    session::RecorderIdentity identity;
+    std::uint32_t permitted_channels = 0xFFFF;
+    app::DateFormat date_format = app::DateFormat::YearMonthDay;
+    int current_year = 0;  // 0: the PC's
+    std::uint8_t opacity = 255;
+};
+
+class RemoteSearchDialog final : public SkinDialog, private app::RemoteSearchView {
+    Q_OBJECT
+
+public:
+    static constexpr int kWidth = 800;
+    static constexpr int kHeight = 540;
+    static constexpr QRect kPageRect{194, 78, 410, 424};  // (194, 78) - (603, 501)
+
+    explicit RemoteSearchDialog(RemoteSearchDeps deps, QWidget* parent = nullptr);
+    ~RemoteSearchDialog() override;
+
+    app::RemoteSearchHub& hub() { return hub_; }
+    // The session's answers and window messages, on the UI thread.
+    void handle(const session::Event& event);
+
+    // The result windows; null until opened.
+    CalendarDialog* calendar() const;
+    DayTimelineDialog* timeline() const;
+    EventListDialog* eventList() const;
+    // The page widget of a tab; null until first chosen.
+    QWidget* page(app::SearchTab tab) const { return pages_[static_cast<std::size_t>(tab)]; }
+
+    // Date/Time page: the chosen date and time (the lists follow the date
+    // format).
+    void setDateTime(const app::CalendarDate& date, int second_of_day);
+
+    void reject() override;  // Escape and the window's close: as Close
+
+signals:
+    // The operator's notice of the dialog (no recorded data).
+    void noticeRequested(kalix::session::Notice notice);
+
+private:
+    // -- RemoteSearchView --
+    void stateChanged() override;
+    void openCalendar() override;
+    void openTimeline() override;
+    void closeTimeline(std::chrono::milliseconds after) override;
+    void openEventList() override;
+    void showNotice(session::Notice notice) override;
+    void closeDialog() override;
+
+    QWidget* buildSearchPage();
+    QWidget* buildUnavailablePage();
+    QWidget* buildDateTimePanel();
+    QWidget* buildChannelPanel();
+    void refreshDays();
+    void playDateTime();
+
+    RemoteSearchDeps deps_;
+    app::RemoteSearchHub hub_;
+    int last_year_;
+    std::array<SkinButton*, app::kSearchTabs> tabs_{};
+    std::array<QWidget*, app::kSearchTabs> pages_{};
+    QStackedWidget* stack_ = nullptr;
+    QStackedWidget* search_panels_ = nullptr;
+    SkinStatic* waiting_ = nullptr;
+    QComboBox* year_ = nullptr;
+    QComboBox* month_ = nullptr;
+    QComboBox* day_ = nullptr;
+    std::array<QComboBox*, 3> clock_{};
+    std::vector<SkinCheckButton*> channels_;
+    QPointer<CalendarDialog> calendar_;
+    QPointer<DayTimelineDialog> timeline_;
+    QPointer<EventListDialog> events_;
+    bool ending_ = false;
+};
+
+}  // namespace kalix::ui
