@@ -366,6 +366,25 @@ TEST(RemotePlayback, FailReturnsToLiveAndNackOnlyTellsAndClearsTheRequest) {
     EXPECT_FALSE(changes.back().on);
 }
 
+TEST(RemotePlayback, DoneAtTheEndPausesAndFinishTopsUpASeek) {
+    PlaybackRig rig;
+    rig.startAndAck();
+    rig.frame(0, 700, 0, 10);
+    std::size_t at = rig.sentCount();
+    rig.feed(message(Code::PLAY_ON_DONE, {}));
+    EXPECT_EQ(rig.codes(at), (std::vector<std::uint16_t>{c(Code::PLAY_PAUSE)}));
+    EXPECT_EQ(rig.session().playMode(), PlayMode::Pause);
+    EXPECT_EQ(rig.session().playback().resumeState(), ResumeState::Streaming);
+
+    rig.session().playControl(PlayMode::Pause);
+    rig.session().playControl(PlayMode::Reverse);  // from the pause: a seek
+    ASSERT_EQ(rig.session().playback().resumeState(), ResumeState::Seeking);
+    at = rig.sentCount();
+    rig.feed(message(Code::PLAY_DATA_FINISH, {}));
+    EXPECT_EQ(rig.codes(at), (std::vector<std::uint16_t>{c(Code::PLAY_STEP_DATA)}));
+    EXPECT_EQ(be(rig.sent().back().payload, 0), 1u);
+}
+
 TEST(RemotePlayback, EventJumpPausesThenSendsTokenPositionAndKind) {
     PlaybackRig rig;
     const std::array<std::uint8_t, 8> token{1, 2, 3, 4, 5, 6, 7, 8};

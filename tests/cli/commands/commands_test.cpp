@@ -18,7 +18,7 @@ using testing::Args;
 TEST(CliCommandTable, NamesAreUniqueAndTheUsageListsEach) {
     std::set<std::string_view> names;
     for (const auto& c : kCommands) EXPECT_TRUE(names.insert(c.name).second) << c.name;
-    EXPECT_EQ(names, (std::set<std::string_view>{"login", "live", "talk"}));
+    EXPECT_EQ(names, (std::set<std::string_view>{"login", "live", "talk", "search", "play"}));
 
     ::testing::internal::CaptureStderr();
     EXPECT_EQ(runCli(Args{"--help"}), RunEnd::HelpShown);
