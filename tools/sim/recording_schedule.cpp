@@ -293,7 +293,7 @@ void RecordingSchedule::setTitle(std::uint8_t channel, ChannelTitle title) {
 std::vector<std::uint8_t> RecordingSchedule::monthTable(std::uint16_t channels) const {
     std::map<std::int64_t, std::array<std::uint8_t, kMonths * kDaysPerMonthSlot>> years;
     for (const RecordedStretch& s : stretches_) {
-        if ((channels >> s.channel & 1u) == 0) continue;
+        if (((static_cast<unsigned>(channels) >> s.channel) & 1u) == 0) continue;
         const std::int64_t first = s.start / kSecondsPerDay;
         const std::int64_t last = (static_cast<std::int64_t>(s.end) - 1) / kSecondsPerDay;
         for (std::int64_t d = first; d <= last; ++d) {
@@ -320,7 +320,7 @@ std::vector<std::uint8_t> RecordingSchedule::dayTable(CalendarDay day, std::uint
     // (start, end, kind) -> channels
     std::map<std::tuple<RecorderSeconds, RecorderSeconds, std::uint8_t>, std::uint32_t> records;
     for (const RecordedStretch& s : stretches_) {
-        if ((channels >> s.channel & 1u) == 0) continue;
+        if (((static_cast<unsigned>(channels) >> s.channel) & 1u) == 0) continue;
         if (static_cast<std::int64_t>(s.end) <= day_start || static_cast<std::int64_t>(s.start) >= day_end) continue;
         records[{s.start, s.end, s.kind}] |= 1u << s.channel;
     }
