@@ -369,6 +369,7 @@ void RemotePlayback::onAck(const MessageHeader&, std::span<const std::uint8_t>) 
     Impl& d = *impl_;
     pending_ = false;
     if (d.live.on()) d.live.stop();
+    d.core.post(ControlState{ControlId::Live, ButtonLook::Released});
 
     const int channels = d.login.channelCount();
     {
