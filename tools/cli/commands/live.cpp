@@ -13,12 +13,11 @@
 #include "cli/commands/commands.h"
 #include "cli/headless_sound.h"
 #include "cli/json_line.h"
-#include "cli/png_writer.h"
+#include "cli/wall_pictures.h"
 #include "cli/wav_file.h"
 #include "media/audio/g726.h"
 #include "media/video/md5.h"
 #include "media/video/video_wall.h"
-#include "media/video/yuv_to_rgb.h"
 
 namespace kalix::cli {
 namespace {
@@ -34,10 +33,7 @@ public:
         std::filesystem::create_directories(dir_, ec);
         md5s_.open(dir_ / "frames.md5", std::ios::trunc);
         ok_ = static_cast<bool>(md5s_);
-        wall_.initialise(16);
-        wall_.view().place(media::WallRect{54, 67, 874, 661}, 1, media::kWallBackgroundColour);
-        wall_.pictures().setYuvAvailable(true);
-        wall_.pictures().setDrawPath(media::DrawPath::Yuv);
+        prepareHeadlessWall(wall_);
     }
     bool ok() const { return ok_; }
     media::VideoWall& wall() { return wall_; }
@@ -58,26 +54,7 @@ public:
     // The pictures as the wall holds them now (line-doubled where that
     // applies), in colour.
     void snapshot() {
-        const std::uint16_t shown = wall_.view().pictureChannels();
-        for (int ch = 0; ch < 16; ++ch) {
-            if ((shown & (1u << ch)) == 0) continue;
-            std::vector<std::uint8_t> rgb;
-            media::PictureSize size;
-            {
-                auto access = wall_.pictures().lockChannel(ch);
-                if (!access) continue;
-                size = access->size();
-                const auto w = static_cast<std::size_t>(size.width);
-                const auto h = static_cast<std::size_t>(size.height);
-                rgb.resize(w * h * 3);
-                if (!media::yuv420ToRgb24(media::YuvPlanes::packed(access->picture(), w, h), rgb,
-                                          media::PixelOrder::Rgb, media::RowOrder::TopDown))
-                    continue;
-            }
-            char name[16];
-            std::snprintf(name, sizeof name, "ch%02d.png", ch + 1);
-            writePng(dir_ / name, rgb, size.width, size.height);
-        }
+        writeChannelSnapshots(wall_, dir_);
         std::lock_guard lock(mutex_);
         md5s_.flush();
     }
@@ -193,19 +170,7 @@ public:
     void beforeClose(SessionRun&) override { pictures_->snapshot(); }
 
     void afterClose(SessionRun& run) override {
-        std::string counts = "{";
-        const auto c = pictures_->counts();
-        for (std::size_t ch = 0; ch < c.size(); ++ch) {
-            if (c[ch] == 0) continue;
-            if (counts.size() > 1) counts += ',';
-            // Appended piece by piece: GCC 12's -Wrestrict misreads
-            // "literal" + std::string at -O3.
-            counts += '"';
-            counts += std::to_string(ch);
-            counts += "\":";
-            counts += std::to_string(c[ch]);
-        }
-        counts += "}";
+        const std::string counts = channelCountsJson(pictures_->counts());
         run.out().line(JsonLine("live_pictures").addRaw("decoded", counts).str(),
                        "pictures decoded per channel: " + counts);
         if (sound_) sound_->close();
