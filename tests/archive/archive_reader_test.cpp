@@ -185,6 +185,37 @@ TEST(ArchivePair, FindsTheFirstFrameAtOrAfterATime) {
     EXPECT_FALSE(pair.locateAtOrAfter(2, kT));
 }
 
+TEST(ArchivePair, AcceptsAPairWithoutFramesWhoseTrailerNamesTheFirstOffset) {
+    ScratchDir dir;
+    WriterOptions o;
+    o.folder = dir.path();
+    ArchiveWriter w(o);
+    ASSERT_TRUE(w.open());
+    w.appendUnit(audioUnit(1));
+    const auto stats = *w.close();
+    // Writers differ here: 0 or 64 for "no frame".
+    Bytes vid = readFile(stats.vid_path);
+    protocol::putBe32(vid.data() + vid.size() - 64 + 36, 64);
+    writeFile(stats.vid_path, vid);
+    ArchivePair pair;
+    ASSERT_TRUE(pair.open(stats.idx_path)) << pair.failure();
+    EXPECT_FALSE(pair.estimateSeek(0, kT));
+}
+
+TEST(ArchivePair, ALaterSeekEntryLeadingNowhereStopsTheSearchThere) {
+    ScratchDir dir;
+    const auto stats = writeSample(dir.path());
+    Bytes idx = readFile(stats.idx_path);
+    protocol::putBe32(idx.data() + kSeekListOffset + 8, 0x7FFFFFF0);  // block 0, entry 1
+    writeFile(stats.idx_path, idx);
+    ArchivePair pair;
+    ASSERT_TRUE(pair.open(stats.idx_path)) << pair.failure();  // only first entries are checked at opening
+    const auto hit = pair.estimateSeek(0, kT + 5);
+    ASSERT_TRUE(hit);
+    EXPECT_EQ(hit->index, 1u);
+    EXPECT_EQ(pair.readUnit(hit->entry.video_offset).damage, UnitDamage::PastTrailer);
+}
+
 TEST(ArchivePair, SeekSearchAgreesWithAWalkOverALongBlockWithGaps) {
     ScratchDir dir;
     WriterOptions o;
