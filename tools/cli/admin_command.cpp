@@ -1,5 +1,7 @@
 #include "cli/admin_command.h"
 
+#include <charconv>
+
 #include "cli/json_line.h"
 
 namespace kalix::cli {
@@ -7,7 +9,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr unsigned kMaxSettleSeconds = 3'600;
+constexpr double kMaxSettleSeconds = 3'600;
 
 }  // namespace
 
@@ -27,10 +29,12 @@ OptionArity AdminCommand::option(std::string_view name) const {
 
 std::optional<UsageError> AdminCommand::setOption(std::string_view name, std::string_view value) {
     if (name == "--settle") {
-        unsigned seconds = 0;
-        if (!parseNumber(value, seconds) || seconds > kMaxSettleSeconds)
+        double seconds = 0;
+        const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), seconds);
+        if (value.empty() || ec != std::errc() || end != value.data() + value.size() || !(seconds >= 0) ||
+            seconds > kMaxSettleSeconds)
             return UsageError{"invalid number of seconds", std::string(value)};
-        admin_.settle = std::chrono::seconds(seconds);
+        admin_.settle = std::chrono::milliseconds(static_cast<std::int64_t>(seconds * 1000.0 + 0.5));
         return std::nullopt;
     }
     if (name == "--date-format") {

@@ -23,7 +23,7 @@
 namespace kalix::cli {
 
 struct AdminOptions {
-    std::chrono::seconds settle{1};
+    std::chrono::milliseconds settle{1000};
     int date_format = 0;  // 0 year-month-day, 1 month-day-year, 2 day-month-year
     std::chrono::seconds answer_limit{30};
 };
