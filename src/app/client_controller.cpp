@@ -504,6 +504,10 @@ void ClientController::handle(const session::Event& event) {
 
 void ClientController::onControlState(const session::ControlState& state) {
     set(state.control, ButtonState{state.look != ButtonLook::Disabled, state.look == ButtonLook::Pressed});
+    // The recording state moves the record button's face; the rights keep
+    // deciding whether it can be pressed.
+    if (state.control == ControlId::Record && loggedIn())
+        setEnabled(ControlId::Record, session_->mayDo(session::Right::Record));
     view_.buttonsChanged();
 }
 

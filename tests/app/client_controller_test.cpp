@@ -595,6 +595,17 @@ TEST(ClientControllerRights, ButtonsFollowTheRightsAndRecordFollowsTheRecorder) 
     EXPECT_FALSE(rig.enabled(ControlId::Record));
     EXPECT_FALSE(rig.enabled(ControlId::RSetup));
     EXPECT_TRUE(rig.enabled(ControlId::RSearch));
+    // The recording state shows on the button but does not enable it.
+    rig.peer->send(Code::REC_STATUS, std::vector<std::uint8_t>(16, 0));
+    ASSERT_TRUE(rig.sink.waitFor([](const std::vector<session::Event>& es) {
+        return std::ranges::any_of(es, [](const session::Event& e) {
+            const auto* c = std::get_if<session::ControlState>(&e);
+            return c != nullptr && c->control == ControlId::Record;
+        });
+    }));
+    rig.pump();
+    EXPECT_TRUE(rig.pressed(ControlId::Record));
+    EXPECT_FALSE(rig.enabled(ControlId::Record));
 
     rig.peer->send(Code::RIGHT_CHANGE, adminRights({1, 1, 0, 0, 1, 1, 1, 1, 1}));
     ASSERT_TRUE(rig.sink.waitForCount<session::RightsApplied>(2));
@@ -603,14 +614,15 @@ TEST(ClientControllerRights, ButtonsFollowTheRightsAndRecordFollowsTheRecorder) 
     EXPECT_TRUE(rig.enabled(ControlId::RSetup));
     EXPECT_FALSE(rig.enabled(ControlId::RSearch));
 
-    rig.controller->press(ControlId::Record);
-    ASSERT_TRUE(rig.peer->readUntil(Code::REC_ON_REQ));
-    rig.peer->send(Code::REC_ON_ACK, session::testing::word(49));
-    ASSERT_TRUE(rig.sink.waitForCount<session::AdminAnswer>(1));
-    rig.pump();
-    EXPECT_TRUE(rig.pressed(ControlId::Record));
+    // Recording (REC_STATUS above): the button switches it off, then on.
     rig.controller->press(ControlId::Record);
     ASSERT_TRUE(rig.peer->readUntil(Code::REC_OFF_REQ));
+    rig.peer->send(Code::REC_OFF_ACK, session::testing::word(50));
+    ASSERT_TRUE(rig.sink.waitForCount<session::AdminAnswer>(1));
+    rig.pump();
+    EXPECT_FALSE(rig.pressed(ControlId::Record));
+    rig.controller->press(ControlId::Record);
+    ASSERT_TRUE(rig.peer->readUntil(Code::REC_ON_REQ));
 
     rig.controller->press(ControlId::Connect);  // disconnect: nothing is decided by rights any more
     EXPECT_TRUE(rig.enabled(ControlId::RSearch));

@@ -361,6 +361,19 @@ TEST(Administration, ConfigurationBlockIsKeptWhenItsCrcMatches) {
     EXPECT_EQ(rig.admin().configBlock(), block);  // the bad one is not stored
 }
 
+TEST(Administration, ConfigurationUnitLargerThanItsBufferIsDroppedAndTheStreamStaysInStep) {
+    AdminRig rig;
+    const std::vector<std::uint8_t> piece(65'000, 7);
+    for (int i = 0; i < 20; ++i) rig.feed(message(Code::DB_INFO_ACK, piece, Fragment::More));  // 1.3 MB
+    rig.feed(message(Code::DB_INFO_ACK, piece, Fragment::Last));
+    EXPECT_TRUE(rig.admin().configBlock().empty());
+    const std::vector<std::uint8_t> block(100, 3);
+    feedFragments(rig, configUnit(block), 60);
+    EXPECT_EQ(rig.admin().configBlock(), block);
+    rig.send(Code::REC_ON_ACK, word(49));
+    EXPECT_TRUE(rig.admin().recording());
+}
+
 TEST(Administration, ConfigurationUnitShorterThanItsCrcIsAWrongCrc) {
     for (std::size_t size : {0u, 1u, 3u}) {
         AdminRig rig;
