@@ -40,7 +40,6 @@ constexpr ControlId kUnavailableControls[] = {
     ControlId::Save,                  // picture saving and its job timer
     ControlId::Load,                  // image file preview
     ControlId::FirmUp,                // firmware upgrade
-    ControlId::Record,                // recording on the recorder (user rights)
     ControlId::PositionSlider,        // local player seeking
 };
 
@@ -249,7 +248,10 @@ void ClientController::pressConnect() {
 
 void ClientController::pressRSearch() {
     const auto identity = loggedIn() ? session_->identity() : std::nullopt;
-    switch (remoteSearchAccess(identity ? &*identity : nullptr, remote_search_ != nullptr)) {
+    const session::Administration* admin = session_ ? &session_->administration() : nullptr;
+    const bool search = admin && admin->holds(session::Right::Search);
+    const bool backup = admin && admin->holds(session::Right::Download);
+    switch (remoteSearchAccess(identity ? &*identity : nullptr, remote_search_ != nullptr, search, backup)) {
         case RemoteSearchAccess::Ignored: return;
         case RemoteSearchAccess::Refused: return requestNotice(session::Notice::of(session::NoticeKind::NotAllowed));
         case RemoteSearchAccess::Open: return view_.openRemoteSearch();
@@ -260,7 +262,9 @@ void ClientController::pressRSearch() {
 // change the recorder's set-up.
 void ClientController::pressRSetup() {
     const auto identity = loggedIn() ? session_->identity() : std::nullopt;
-    const WebSetupAction action = decideWebSetup(identity ? &*identity : nullptr, session_ ? session_->address() : "");
+    const bool setup_right = session_ && session_->administration().holds(session::Right::WebSetup);
+    const WebSetupAction action =
+        decideWebSetup(identity ? &*identity : nullptr, session_ ? session_->address() : "", setup_right);
     switch (action.decision) {
         case WebSetupDecision::Ignored: return;
         case WebSetupDecision::Refused: return requestNotice(session::Notice::of(session::NoticeKind::NotAllowed));
@@ -268,6 +272,61 @@ void ClientController::pressRSetup() {
             if (!view_.openBrowser(action.url)) view_.showMessageBox(std::string(kRemoteSetupErrorText));
             return;
     }
+}
+
+// The record button: the session decides by the rights and sends the
+// request, or raises notice 0x0F.
+void ClientController::pressRecord() {
+    if (!loggedIn()) return;
+    session_->recordButton();
+}
+
+bool ClientController::mayReboot() const { return loggedIn() && session_->mayDo(session::Right::Reboot); }
+
+void ClientController::rebootRecorder() {
+    if (!loggedIn()) return;
+    session_->reboot();
+}
+
+void ClientController::initialiseDatabase() {
+    if (!loggedIn()) return;
+    session_->databaseInit();
+}
+
+void ClientController::onAdministrationChanged(const session::AdministrationChanged& changed) {
+    if (!session_) return;
+    switch (changed.what) {
+        case session::AdminChange::Rights: return applyRightButtons();
+        case session::AdminChange::Channels: return applyHiddenChannels();
+        case session::AdminChange::Cameras: return view_.repaintWall();
+        default: return;
+    }
+}
+
+// Buttons whose action the user's rights forbid are disabled (on the first
+// recorders the account byte decides).
+void ClientController::applyRightButtons() {
+    if (!loggedIn()) return;
+    const auto& admin = session_->administration();
+    using session::Right;
+    setEnabled(ControlId::Record, admin.mayDo(Right::Record));
+    setEnabled(ControlId::RSetup, admin.mayDo(Right::WebSetup));
+    setEnabled(ControlId::RSearch, admin.mayDo(Right::Search) || admin.mayDo(Right::Download));
+    view_.buttonsChanged();
+}
+
+// Channels the user may not watch leave the wall.
+void ClientController::applyHiddenChannels() {
+    const std::uint32_t hidden = session_->administration().hiddenMask();
+    bool changed = false;
+    for (int c = 0; c < kChannelButtons; ++c) changed |= wall_.view().setChannelHidden(c, ((hidden >> c) & 1u) != 0);
+    if (changed) view_.repaintWall();
+}
+
+void ClientController::onRightsApplied(const session::RightsApplied& applied) {
+    if (applied.stop_playback && remotePlaybackShown()) stopRemotePlayback();
+    if (applied.close_search && remote_search_) remote_search_->close();
+    applyRightButtons();
 }
 
 // Refused while an archive download runs, once downloads exist.
@@ -304,6 +363,10 @@ void ClientController::disconnect() {
     setPressed(ControlId::Live, false);
     setPressed(ControlId::RSearch, false);
     setPressed(ControlId::RSetup, false);
+    // Without a session nothing is decided by rights any more.
+    for (ControlId c : {ControlId::Record, ControlId::RSetup, ControlId::RSearch}) setEnabled(c, true);
+    setPressed(ControlId::Record, false);
+    for (int c = 0; c < kChannelButtons; ++c) wall_.view().setChannelHidden(c, false);
     setPressed(ControlId::Mike, false);
     setEnabled(ControlId::Freeze, false);
     setPressed(ControlId::Freeze, false);
@@ -434,10 +497,17 @@ void ClientController::handle(const session::Event& event) {
         return;
     }
     if (const auto* post = std::get_if<session::WindowPost>(&event)) return onWindowPost(*post);
+    if (const auto* changed = std::get_if<session::AdministrationChanged>(&event))
+        return onAdministrationChanged(*changed);
+    if (const auto* applied = std::get_if<session::RightsApplied>(&event)) return onRightsApplied(*applied);
 }
 
 void ClientController::onControlState(const session::ControlState& state) {
     set(state.control, ButtonState{state.look != ButtonLook::Disabled, state.look == ButtonLook::Pressed});
+    // The recording state moves the record button's face; the rights keep
+    // deciding whether it can be pressed.
+    if (state.control == ControlId::Record && loggedIn())
+        setEnabled(ControlId::Record, session_->mayDo(session::Right::Record));
     view_.buttonsChanged();
 }
 

@@ -233,6 +233,13 @@ public:
     ButtonState eventJumpState(EventJumpButton button) const;
     void pressEventJump(EventJumpButton button);
 
+    // Reboot and database initialisation, once the operator confirmed them
+    // (the view asks). Only with a logged-in session; the reboot needs the
+    // reboot right, else notice 0x0F.
+    void rebootRecorder();
+    void initialiseDatabase();
+    bool mayReboot() const;
+
     ButtonState buttonState(ControlId control) const;
     std::optional<NoticeBox> noticeBox() const { return notice_; }
     bool muted() const { return muted_; }
@@ -258,6 +265,12 @@ private:
     void pressConnect();
     void pressRSearch();
     void pressRSetup();
+    void pressRecord();
+    // What the recorder's rights and channel tables change in the window.
+    void onAdministrationChanged(const session::AdministrationChanged& changed);
+    void onRightsApplied(const session::RightsApplied& applied);
+    void applyRightButtons();
+    void applyHiddenChannels();
     void pressLSetup();
     void pressFull();
     void pressSound();

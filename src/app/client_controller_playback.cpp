@@ -27,6 +27,7 @@ constexpr std::uint8_t kMaxEventKind = 7;
 
 void ClientController::pressPlayback(int index) {
     const ControlId control = playbackButton(index);
+    if (control == ControlId::Record) return pressRecord();  // the same in every display mode
     switch (wall_.displayMode()) {
         case media::DisplayMode::RemotePlayback: return pressRemotePlayback(control);
         case media::DisplayMode::Live: break;

@@ -33,6 +33,15 @@ RemoteSearchAccess remoteSearchAccess(const session::RecorderIdentity* logged_in
     return RemoteSearchAccess::Open;
 }
 
+RemoteSearchAccess remoteSearchAccess(const session::RecorderIdentity* logged_in, bool dialog_open,
+                                      bool search_right, bool backup_right) {
+    if (logged_in == nullptr || dialog_open) return RemoteSearchAccess::Ignored;
+    if (logged_in->product_major == 0) return remoteSearchAccess(logged_in, dialog_open);
+    const bool allowed = logged_in->product_major == 1 && logged_in->product_minor == 0 ? search_right
+                                                                                       : search_right || backup_right;
+    return allowed ? RemoteSearchAccess::Open : RemoteSearchAccess::Refused;
+}
+
 // The Search page opens with the dialog; the view is not asked yet (it
 // may be the one constructing the hub).
 RemoteSearchHub::RemoteSearchHub(RemoteSearchSetup setup) : setup_(std::move(setup)) {

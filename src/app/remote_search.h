@@ -84,6 +84,10 @@ std::uint32_t channelsBelow(int count);
 // Who may open the remote search (the RSearch button).
 enum class RemoteSearchAccess : std::uint8_t { Ignored, Refused, Open };
 RemoteSearchAccess remoteSearchAccess(const session::RecorderIdentity* logged_in, bool dialog_open);
+// With the user's search and backup rights: recorders of version 1.0 let in
+// users holding the search right, later ones the search or the backup right.
+RemoteSearchAccess remoteSearchAccess(const session::RecorderIdentity* logged_in, bool dialog_open,
+                                      bool search_right, bool backup_right);
 
 struct RemoteSearchSetup {
     SearchRequests& requests;

@@ -12,13 +12,6 @@ namespace kalix::app {
 
 inline constexpr std::string_view kRemoteSetupErrorText = "Remote Setup Error!!!";
 
-// Whether the logged-in user holds the set-up right (right row 1 of the
-// recorder's rights table). The session keeps no rights tables, so every
-// user has what a session has before its first rights message, a cleared
-// table: on recorders that decide by rights (product major version other
-// than 0) the web setup is refused.
-inline constexpr bool kSetupRightBeforeRightsMessages = false;
-
 enum class WebSetupDecision : std::uint8_t {
     Ignored,  // no logged-in session: the button does nothing
     Refused,  // notice 0x0F
@@ -37,9 +30,9 @@ struct WebSetupAction {
 std::string webSetupAddress(std::string_view address, const session::RecorderIdentity& identity);
 
 // Recorders of product major version 0 let in account 0 only; newer ones
-// anyone holding the set-up right. `identity` is null without a logged-in
-// session.
+// anyone holding the set-up right (right row 1 of the recorder's rights
+// table). `identity` is null without a logged-in session.
 WebSetupAction decideWebSetup(const session::RecorderIdentity* identity, std::string_view address,
-                              bool holds_setup_right = kSetupRightBeforeRightsMessages);
+                              bool holds_setup_right);
 
 }  // namespace kalix::app

@@ -10,8 +10,13 @@
 
 namespace kalix::ui {
 
-DemoRecorder::DemoRecorder(const std::vector<std::string>& clip_candidates) {
+DemoRecorder::DemoRecorder(const std::vector<std::string>& clip_candidates, bool restricted) {
     sim::SimConfig config;
+    if (restricted) {
+        config.admin.rights.emplace_back("admin", sim::RightsBits{0, 0, 0, 0, 1, 0, 1, 1, 1});
+        config.admin.covert = 0x0008;
+        config.admin.live.emplace_back("admin", 0xFF7F);
+    }
     config.channel_num = 16;
     config.video.enabled = true;
     config.audio.enabled = true;

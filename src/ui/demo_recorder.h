@@ -17,7 +17,10 @@ namespace kalix::ui {
 class DemoRecorder {
 public:
     // clip_candidates: paths tried in order; the first that loads is used.
-    explicit DemoRecorder(const std::vector<std::string>& clip_candidates);
+    // restricted: the operator's account may not switch recording, open
+    // the web setup, search or download, nor see covert channels; channel 4
+    // is covert and channel 8 not allowed live.
+    explicit DemoRecorder(const std::vector<std::string>& clip_candidates, bool restricted = false);
     bool start();
     std::uint16_t port() const { return sim_ ? sim_->port() : 0; }
     const std::string& clipPath() const { return clip_path_; }  // empty: camera pictures

@@ -1,6 +1,6 @@
 // kalix: the desktop client.
 //
-//   kalix [--demo] [--demo-playback] [--demo-search DIR] [--rgb] [--quit-after SECONDS]
+//   kalix [--demo] [--demo-restricted] [--demo-playback] [--demo-search DIR] [--rgb] [--quit-after SECONDS]
 //         [--screenshot FILE.png] [--full-screen-shot FILE.png] [--layout N] [--full-screen]
 //         [--notice KIND] [--debug]
 //
@@ -90,6 +90,10 @@ int main(int argc, char** argv) {
     const QCommandLineOption notice(QStringLiteral("notice"),
                                     QStringLiteral("Show the operator notice of KIND (0x13: version) once connected."),
                                     QStringLiteral("KIND"));
+    const QCommandLineOption demo_restricted(
+        QStringLiteral("demo-restricted"),
+        QStringLiteral("The demo's account holds few rights: record, web setup and search disabled, a covert and a "
+                       "forbidden channel hidden."));
     const QCommandLineOption demo_playback(
         QStringLiteral("demo-playback"),
         QStringLiteral("Once logged in, play the recorder's recordings back from 45 minutes ago, as the time search does."));
@@ -99,7 +103,7 @@ int main(int argc, char** argv) {
         QStringLiteral("DIR"));
     const QCommandLineOption debug(QStringLiteral("debug"),
                                    QStringLiteral("Print the debug console's lines on standard error (as KALIX_DEBUG=1)."));
-    for (const auto* o : {&demo, &rgb, &quit_after, &screenshot, &full_shot, &layout, &full, &notice, &demo_playback, &demo_search, &debug})
+    for (const auto* o : {&demo, &rgb, &quit_after, &screenshot, &full_shot, &layout, &full, &notice, &demo_playback, &demo_search, &debug, &demo_restricted})
         parser.addOption(*o);
     parser.process(app);
     if (parser.isSet(debug)) kalix::app::enableDebugConsole(true);
@@ -146,7 +150,7 @@ int main(int argc, char** argv) {
         for (const QString& path : kalix::ui::clientDataCandidates(QStringLiteral("clip704x576.264")))
             clips.push_back(path.toStdString());
         clips.push_back(std::string(KALIX_SOURCE_DIR) + "/tests/data/h264/clip704x576.264");
-        recorder = std::make_unique<kalix::ui::DemoRecorder>(clips);
+        recorder = std::make_unique<kalix::ui::DemoRecorder>(clips, parser.isSet(demo_restricted));
         if (!recorder->start()) {
             std::fprintf(stderr, "kalix: the demo recorder could not start\n");
             return 1;

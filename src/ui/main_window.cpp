@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QMenu>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPaintEvent>
@@ -225,6 +226,29 @@ MainWindow::~MainWindow() {
     controller_.reset();
 }
 
+// The recorder's reboot and database initialisation, from the remote
+// setup button's context menu, each after the operator confirmed it.
+void MainWindow::addRecorderCommands(QWidget* button) {
+    button->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(button, &QWidget::customContextMenuRequested, this, [this, button](const QPoint& at) {
+        QMenu menu(this);
+        QAction* reboot = menu.addAction(tr("Reboot recorder..."));
+        reboot->setEnabled(controller_->mayReboot());
+        menu.addAction(tr("Initialise recorder database..."));
+        QAction* chosen = menu.exec(button->mapToGlobal(at));
+        if (chosen == nullptr) return;
+        const bool is_reboot = chosen == reboot;
+        const QString question = is_reboot ? tr("Reboot the recorder now? The connection will end.")
+                                           : tr("Initialise the recorder's database? Its settings go back to "
+                                                "their first state.");
+        if (QMessageBox::question(this, windowTitle(), question) != QMessageBox::Yes) return;
+        if (is_reboot)
+            controller_->rebootRecorder();
+        else
+            controller_->initialiseDatabase();
+    });
+}
+
 void MainWindow::createControls() {
     for (const Placement& p : placements()) {
         auto* b = new SkinButton(static_cast<int>(p.control), p.face, QString::fromLatin1(p.caption), this);
@@ -234,6 +258,7 @@ void MainWindow::createControls() {
         buttons_[static_cast<int>(p.control)] = b;
     }
     buttons_[static_cast<int>(ControlId::Sound)]->setShownPressedFace(skin::kSoundMuted);
+    addRecorderCommands(buttons_[static_cast<int>(ControlId::RSetup)]);
 
     auto* position = new SkinSlider(static_cast<int>(ControlId::PositionSlider), 0, skin::kPositionThumb, this);
     position->setGeometry(kPositionBarRect);

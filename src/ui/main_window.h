@@ -144,6 +144,7 @@ private:
     void openRemoteSearch() override;
 
     void createControls();
+    void addRecorderCommands(QWidget* button);
     void onEvent(const session::Event& event);
     std::unique_ptr<session::DvrSession> makeSession(const app::ConnectRequest& request);
     media::PaintContext paintContext() const;

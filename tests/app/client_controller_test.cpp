@@ -573,3 +573,87 @@ TEST(ClientController, QuitStopsLiveViewBeforeClosingTheSession) {
 
 }  // namespace
 }  // namespace kalix::app
+
+namespace kalix::app {
+namespace {
+
+// A RIGHT_CHANGE naming "admin" in slot 0 with these rights rows.
+std::vector<std::uint8_t> adminRights(std::array<std::uint8_t, 9> rows) {
+    std::vector<std::uint8_t> p(session::kRightChangeSize, 0);
+    for (std::size_t r = 0; r < rows.size(); ++r) p[r * 8] = rows[r];
+    const char name[] = "admin";
+    std::copy(name, name + 5, p.begin() + 72);
+    return p;
+}
+
+TEST(ClientControllerRights, ButtonsFollowTheRightsAndRecordFollowsTheRecorder) {
+    Rig rig;
+    rig.login(0, 2);
+    rig.peer->send(Code::RIGHT_CHANGE, adminRights({0, 0, 1, 1, 1, 1, 1, 1, 1}));
+    ASSERT_TRUE(rig.sink.waitForCount<session::RightsApplied>(1));
+    rig.pump();
+    EXPECT_FALSE(rig.enabled(ControlId::Record));
+    EXPECT_FALSE(rig.enabled(ControlId::RSetup));
+    EXPECT_TRUE(rig.enabled(ControlId::RSearch));
+    // The recording state shows on the button but does not enable it.
+    rig.peer->send(Code::REC_STATUS, std::vector<std::uint8_t>(16, 0));
+    ASSERT_TRUE(rig.sink.waitFor([](const std::vector<session::Event>& es) {
+        return std::ranges::any_of(es, [](const session::Event& e) {
+            const auto* c = std::get_if<session::ControlState>(&e);
+            return c != nullptr && c->control == ControlId::Record;
+        });
+    }));
+    rig.pump();
+    EXPECT_TRUE(rig.pressed(ControlId::Record));
+    EXPECT_FALSE(rig.enabled(ControlId::Record));
+
+    rig.peer->send(Code::RIGHT_CHANGE, adminRights({1, 1, 0, 0, 1, 1, 1, 1, 1}));
+    ASSERT_TRUE(rig.sink.waitForCount<session::RightsApplied>(2));
+    rig.pump();
+    EXPECT_TRUE(rig.enabled(ControlId::Record));
+    EXPECT_TRUE(rig.enabled(ControlId::RSetup));
+    EXPECT_FALSE(rig.enabled(ControlId::RSearch));
+
+    // Recording (REC_STATUS above): the button switches it off, then on.
+    rig.controller->press(ControlId::Record);
+    ASSERT_TRUE(rig.peer->readUntil(Code::REC_OFF_REQ));
+    rig.peer->send(Code::REC_OFF_ACK, session::testing::word(50));
+    ASSERT_TRUE(rig.sink.waitForCount<session::AdminAnswer>(1));
+    rig.pump();
+    EXPECT_FALSE(rig.pressed(ControlId::Record));
+    rig.controller->press(ControlId::Record);
+    ASSERT_TRUE(rig.peer->readUntil(Code::REC_ON_REQ));
+
+    rig.controller->press(ControlId::Connect);  // disconnect: nothing is decided by rights any more
+    EXPECT_TRUE(rig.enabled(ControlId::RSearch));
+    EXPECT_FALSE(rig.pressed(ControlId::Record));
+}
+
+TEST(ClientControllerRights, CovertAndForbiddenChannelsLeaveTheWall) {
+    Rig rig;
+    rig.login(0, 2);
+    std::vector<std::uint8_t> db(session::kDbChangeSize, 0);
+    db[4 + 1] = 1;  // channel 2 covert
+    rig.peer->send(Code::DB_CHANGE, db);
+    std::vector<std::uint8_t> live(session::kNetLiveSize, 1);
+    live[5] = 0;  // slot 0 may not watch channel 6
+    rig.peer->send(Code::NETLIVE_CH_CHANGE, live);
+    rig.peer->send(Code::RIGHT_CHANGE, adminRights({1, 1, 1, 1, 1, 0, 1, 1, 1}));
+    ASSERT_TRUE(rig.sink.waitForCount<session::RightsApplied>(1));
+    rig.pump();
+    EXPECT_EQ(rig.wall.view().hiddenChannels(), 0b10'0010u);
+    EXPECT_EQ(rig.controller->mayReboot(), true);
+
+    rig.peer->send(Code::RIGHT_CHANGE, adminRights({1, 1, 1, 1, 1, 1, 1, 0, 1}));
+    ASSERT_TRUE(rig.sink.waitForCount<session::RightsApplied>(2));
+    rig.pump();
+    EXPECT_EQ(rig.wall.view().hiddenChannels(), 0b10'0000u);
+    EXPECT_FALSE(rig.controller->mayReboot());
+    rig.controller->rebootRecorder();  // refused by the session: notice 0x0F, nothing sent
+    ASSERT_TRUE(rig.sink.waitForNotice(0xF0000));
+    rig.controller->initialiseDatabase();
+    EXPECT_TRUE(rig.peer->readUntil(Code::DB_INIT_REQ));
+}
+
+}  // namespace
+}  // namespace kalix::app

@@ -20,10 +20,10 @@ TEST(WebSetup, AddressCarriesTheWebPortAndTheKeyInLowerCaseHex) {
 }
 
 TEST(WebSetup, WhoMayOpenIt) {
-    EXPECT_EQ(decideWebSetup(nullptr, "10.0.0.1").decision, WebSetupDecision::Ignored);
+    EXPECT_EQ(decideWebSetup(nullptr, "10.0.0.1", false).decision, WebSetupDecision::Ignored);
 
     const auto old_admin = identity(0, 0);
-    const WebSetupAction open = decideWebSetup(&old_admin, "10.0.0.1");
+    const WebSetupAction open = decideWebSetup(&old_admin, "10.0.0.1", false);
     EXPECT_EQ(open.decision, WebSetupDecision::Open);
     EXPECT_EQ(open.url, "http://10.0.0.1:8080/webdb/webdb.cgi?key=001fa0ff1234ab09");
 
@@ -31,7 +31,7 @@ TEST(WebSetup, WhoMayOpenIt) {
     EXPECT_EQ(decideWebSetup(&old_user, "10.0.0.1", true).decision, WebSetupDecision::Refused);
 
     const auto newer = identity(1, 0);
-    EXPECT_EQ(decideWebSetup(&newer, "10.0.0.1").decision, WebSetupDecision::Refused);
+    EXPECT_EQ(decideWebSetup(&newer, "10.0.0.1", false).decision, WebSetupDecision::Refused);
     EXPECT_EQ(decideWebSetup(&newer, "10.0.0.1", true).decision, WebSetupDecision::Open);
 }
 
