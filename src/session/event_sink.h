@@ -16,6 +16,7 @@
 
 #include "session/control_id.h"
 #include "session/recorder_identity.h"
+#include "session/remote_log_entry.h"
 
 namespace kalix::session {
 
@@ -179,7 +180,8 @@ struct PlayChannels {
 };
 
 using Event = std::variant<Notice, MessageBoxRequest, ControlState, LoginAccepted, ConnectFailed,
-                           LiveChannels, WindowPost, SearchAnswer, PlaybackChanged, PlayChannels, PlaybackRefused>;
+                           LiveChannels, WindowPost, SearchAnswer, PlaybackChanged, PlayChannels, PlaybackRefused,
+                           LogAnswer, StatusAnswer>;
 
 class EventSink {
 public:

@@ -16,6 +16,8 @@ std::unique_ptr<SessionCommand> makeLiveCommand();
 std::unique_ptr<SessionCommand> makeTalkCommand();
 std::unique_ptr<SessionCommand> makeSearchCommand();
 std::unique_ptr<SessionCommand> makePlayCommand();
+std::unique_ptr<SessionCommand> makeLogsCommand();
+std::unique_ptr<SessionCommand> makeInfoCommand();
 
 using RunCommand = RunEnd (*)(std::span<const std::string_view> args);
 
@@ -25,6 +27,9 @@ RunEnd runSessionCommand(std::span<const std::string_view> args) {
     const auto command = make();
     return runSession(*command, args);
 }
+
+// logs: a session command, or the local operation log without a session.
+RunEnd runLogsCommand(std::span<const std::string_view> args);
 
 struct CommandEntry {
     std::string_view name;
@@ -40,6 +45,8 @@ inline constexpr CommandEntry kCommands[] = {
     {"search", "log in and list the recorder's recorded days, stretches or events",
      &runSessionCommand<makeSearchCommand>},
     {"play", "log in, play recordings, record picture checksums and snapshots", &runSessionCommand<makePlayCommand>},
+    {"logs", "log in and list one page of the recorder's log, or the local log; print it to PDF", &runLogsCommand},
+    {"info", "log in and list the recorder's system or status information", &runSessionCommand<makeInfoCommand>},
 };
 
 // The whole command line after the program's name: the command and its
