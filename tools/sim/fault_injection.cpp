@@ -55,6 +55,11 @@ constexpr RefusableRequest kRefusable[] = {
     {"RPLAY_STOP", Code::RPLAY_STOP, Code::PLAY_OFF_NACK},
     {"LOG_INFO_REQ", Code::LOG_INFO_REQ, Code::LOG_INFO_NACK},
     {"STATUS_INFO_REQ", Code::STATUS_INFO_REQ, Code::STATUS_INFO_NACK},
+    {"REC_ON_REQ", Code::REC_ON_REQ, Code::REC_ON_NACK},
+    {"REC_OFF_REQ", Code::REC_OFF_REQ, Code::REC_OFF_NACK},
+    {"REBOOT_REQ", Code::REBOOT_REQ, Code::REBOOT_NACK},
+    {"DB_INIT_REQ", Code::DB_INIT_REQ, Code::DB_INIT_NACK},
+    {"DB_UPDATE_REQ", Code::DB_UPDATE_REQ, Code::DB_UPDATE_NACK},
 };
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <memory>
 #include <vector>
 
+#include "sim/administration.h"
 #include "sim/client_link.h"
 #include "sim/recording_schedule.h"
 #include "sim/sim_feature.h"
@@ -15,6 +16,7 @@ namespace kalix::sim {
 // long as it runs.
 struct SharedState {
     TalkStore talk;
+    AdminStore admin;
     // What the recorder holds; set once before the first connection.
     std::shared_ptr<const RecordingSchedule> recordings = std::make_shared<const RecordingSchedule>();
 };

@@ -18,8 +18,15 @@ std::unique_ptr<SessionCommand> makeSearchCommand();
 std::unique_ptr<SessionCommand> makePlayCommand();
 std::unique_ptr<SessionCommand> makeLogsCommand();
 std::unique_ptr<SessionCommand> makeInfoCommand();
+std::unique_ptr<SessionCommand> makeStatusCommand();
+std::unique_ptr<SessionCommand> makeRecordCommand();
+std::unique_ptr<SessionCommand> makeRebootCommand();
+std::unique_ptr<SessionCommand> makeDbInitCommand();
 
 using RunCommand = RunEnd (*)(std::span<const std::string_view> args);
+
+// config get|set: the word after the command chooses the command.
+RunEnd runConfigCommand(std::span<const std::string_view> args);
 
 // A command over a recorder session, run by the session runner.
 template <std::unique_ptr<SessionCommand> (*make)()>
@@ -47,6 +54,12 @@ inline constexpr CommandEntry kCommands[] = {
     {"play", "log in, play recordings, record picture checksums and snapshots", &runSessionCommand<makePlayCommand>},
     {"logs", "log in and list one page of the recorder's log, or the local log; print it to PDF", &runLogsCommand},
     {"info", "log in and list the recorder's system or status information", &runSessionCommand<makeInfoCommand>},
+    {"status", "log in and print the recording state, the user's rights and the channels",
+     &runSessionCommand<makeStatusCommand>},
+    {"record", "log in and press the record button: recording on or off", &runSessionCommand<makeRecordCommand>},
+    {"reboot", "log in and ask the recorder to reboot", &runSessionCommand<makeRebootCommand>},
+    {"db-init", "log in and ask the recorder to initialise its database", &runSessionCommand<makeDbInitCommand>},
+    {"config", "log in and get or set the recorder's configuration block", &runConfigCommand},
 };
 
 // The whole command line after the program's name: the command and its

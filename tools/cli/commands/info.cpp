@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/info_pages.h"
+#include "cli/admin_command.h"
 #include "cli/commands/commands.h"
 #include "cli/list_rows.h"
 
@@ -13,23 +14,23 @@ namespace {
 
 enum class InfoPage : std::uint8_t { System = 1, Status };
 
-class InfoCommand final : public SessionCommand {
+class InfoCommand final : public AdminCommand {
 public:
     std::string_view usage() const override {
         return "usage: kalix-cli info --page system|status --host ADDR [--port N] --user NAME --password PASS\n"
-               "                      [--timeout N] [--json]\n"
+               "                      [--settle S] [--timeout N] [--json]\n"
                "\n"
                "Logs in and prints the rows of the System Info page (what the login answer\n"
                "told) or of the Status Info page (asked of the recorder). Exit status 3 when\n"
                "the recorder refuses or does not answer within --timeout seconds (default 30).\n"
                "\n";
     }
-    std::string_view optionHelp() const override { return "  --page P         system or status\n"; }
+    std::string_view optionHelp() const override { return help_; }
 
-    OptionArity option(std::string_view name) const override {
+    OptionArity adminOption(std::string_view name) const override {
         return name == "--page" ? OptionArity::Value : OptionArity::Unknown;
     }
-    std::optional<UsageError> setOption(std::string_view, std::string_view value) override {
+    std::optional<UsageError> setAdminOption(std::string_view, std::string_view value) override {
         if (value == "system") page_ = InfoPage::System;
         else if (value == "status") page_ = InfoPage::Status;
         else return UsageError{"invalid page", std::string(value)};
@@ -39,18 +40,24 @@ public:
         if (!page_) return UsageError{"missing", "--page"};
         return std::nullopt;
     }
-    bool prepare(const CommonOptions& common) override {
-        answer_limit_ = common.answer_limit;
+    bool prepareAdmin(const CommonOptions& common) override {
         address_ = common.host;
         port_ = common.port;
         return true;
     }
 
-    void loginAccepted(SessionRun& run) override {
+    void work(SessionRun& run) override {
         auto& dvr = run.session();
+        // The information pages belong to the search hub: the search right
+        // opens it.
+        if (!dvr.mayDo(session::Right::Search)) {
+            run.out().notice(session::Notice::of(session::NoticeKind::NotAllowed));
+            failed(run);
+            return;
+        }
         if (*page_ == InfoPage::Status) {
-            run.setDeadline(std::chrono::steady_clock::now() + answer_limit_, RunEnd::NoAnswer);
             dvr.requestStatus();
+            waitForAnswer(run);
             return;
         }
         app::SystemInfoSource source;
@@ -58,27 +65,27 @@ public:
         source.port = port_;
         source.identity = dvr.identity().value_or(session::RecorderIdentity{});
         for (const auto& row : app::systemInfoRows(source)) printInfoRow(run.out(), row);
-        run.endRun(RunEnd::ClosedByClient);
+        done(run);
     }
 
-    void event(const session::Event& event, SessionRun& run) override {
+    void answer(const session::Event& event, SessionRun& run) override {
         const auto* answer = std::get_if<session::StatusAnswer>(&event);
         if (answer == nullptr || run.ending()) return;
         if (answer->refused) {
-            run.endRun(RunEnd::Refused);
+            failed(run);
             return;
         }
         const auto identity = run.session().identity();
         const int channels = identity ? identity->channel_num : 16;
         for (const auto& row : app::statusInfoRows(answer->bytes, channels)) printInfoRow(run.out(), row);
-        run.endRun(RunEnd::ClosedByClient);
+        done(run);
     }
 
 private:
     std::optional<InfoPage> page_;
     std::string address_;
     std::uint16_t port_ = 0;
-    std::chrono::seconds answer_limit_{30};
+    std::string help_ = "  --page P         system or status\n" + std::string(AdminCommand::optionHelp());
 };
 
 }  // namespace

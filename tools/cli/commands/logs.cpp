@@ -9,6 +9,7 @@
 
 #include "app/local_log.h"
 #include "app/log_printout.h"
+#include "cli/admin_command.h"
 #include "cli/commands/commands.h"
 #include "cli/json_line.h"
 #include "cli/list_rows.h"
@@ -20,7 +21,7 @@ namespace {
 constexpr std::string_view kUsage =
     "usage: kalix-cli logs --host ADDR [--port N] --user NAME --password PASS\n"
     "                      [--page all|power|record|operation|client|event|archive] [--print FILE.pdf]\n"
-    "                      [--date-format 0|1|2] [--timeout N] [--json]\n"
+    "                      [--date-format 0|1|2] [--settle S] [--timeout N] [--json]\n"
     "       kalix-cli logs --page local [--location DIR] [--print FILE.pdf] [--date-format 0|1|2] [--json]\n"
     "\n"
     "Logs in, asks the recorder for its log and prints the rows of one log page,\n"
@@ -32,8 +33,7 @@ constexpr std::string_view kUsage =
 
 constexpr std::string_view kOptionHelp =
     "  --page P         the log page (default all); local: the operation log\n"
-    "  --print FILE     also write the page's printout as a PDF\n"
-    "  --date-format N  0 year-month-day (default), 1 month-day-year, 2 day-month-year\n";
+    "  --print FILE     also write the page's printout as a PDF\n";
 
 // Prints the rows, the count and the printout; false when the PDF could
 // not be written.
@@ -48,56 +48,57 @@ bool showPage(const EventPrinter& out, app::LogPage page, const std::vector<app:
     return false;
 }
 
-class LogsCommand final : public SessionCommand {
+class LogsCommand final : public AdminCommand {
 public:
     std::string_view usage() const override { return kUsage; }
-    std::string_view optionHelp() const override { return kOptionHelp; }
+    std::string_view optionHelp() const override { return help_; }
 
-    OptionArity option(std::string_view name) const override {
-        return name == "--page" || name == "--print" || name == "--date-format" ? OptionArity::Value
-                                                                                 : OptionArity::Unknown;
+    OptionArity adminOption(std::string_view name) const override {
+        return name == "--page" || name == "--print" ? OptionArity::Value : OptionArity::Unknown;
     }
-    std::optional<UsageError> setOption(std::string_view name, std::string_view value) override {
+    std::optional<UsageError> setAdminOption(std::string_view name, std::string_view value) override {
         if (name == "--page") {
             const auto page = app::logPageFromKey(value);
-            if (!page) return UsageError{"invalid page", std::string(value)};
+            if (!page || *page == app::LogPage::Local) return UsageError{"invalid page", std::string(value)};
             page_ = *page;
-        } else if (name == "--print") {
+        } else {
             if (value.empty()) return UsageError{"invalid file", std::string(value)};
             print_to_ = value;
-        } else if (!parseDateFormat(value, format_)) {
-            return UsageError{"invalid date format", std::string(value)};
         }
         return std::nullopt;
     }
 
-    bool prepare(const CommonOptions& common) override {
-        answer_limit_ = common.answer_limit;
-        return true;
-    }
-
-    void loginAccepted(SessionRun& run) override {
-        run.setDeadline(std::chrono::steady_clock::now() + answer_limit_, RunEnd::NoAnswer);
+    void work(SessionRun& run) override {
+        // The log pages belong to the search hub: the search right opens it.
+        if (!run.session().mayDo(session::Right::Search)) {
+            run.out().notice(session::Notice::of(session::NoticeKind::NotAllowed));
+            failed(run);
+            return;
+        }
         run.session().requestLog();
+        waitForAnswer(run);
     }
 
-    void event(const session::Event& event, SessionRun& run) override {
+    void answer(const session::Event& event, SessionRun& run) override {
         const auto* answer = std::get_if<session::LogAnswer>(&event);
         if (answer == nullptr || run.ending()) return;
         if (answer->refused) {
-            run.endRun(RunEnd::Refused);
+            failed(run);
             return;
         }
         // No recorder reports the extended log.
-        const app::LogPageModel model(page_, answer->entries, format_, false);
-        run.endRun(showPage(run.out(), page_, model.rows(), print_to_) ? RunEnd::ClosedByClient : RunEnd::Refused);
+        const auto format = static_cast<app::DateFormat>(adminOptions().date_format);
+        const app::LogPageModel model(page_, answer->entries, format, false);
+        if (showPage(run.out(), page_, model.rows(), print_to_))
+            done(run);
+        else
+            failed(run);
     }
 
 private:
     app::LogPage page_ = app::LogPage::All;
     std::string print_to_;
-    app::DateFormat format_ = app::DateFormat::YearMonthDay;
-    std::chrono::seconds answer_limit_{30};
+    std::string help_ = std::string(kOptionHelp) + std::string(AdminCommand::optionHelp());
 };
 
 bool isValueOption(std::string_view a) {
@@ -124,6 +125,9 @@ RunEnd runLocalLog(std::span<const std::string_view> args) {
         if (a == "--help" || a == "-h") {
             std::fwrite(kUsage.data(), 1, kUsage.size(), stdout);
             std::fwrite(kOptionHelp.data(), 1, kOptionHelp.size(), stdout);
+            std::fputs("  --date-format F  0 year-month-day (default), 1 month-day-year, 2 day-month-year\n"
+                       "  --location DIR   storage folder of the operation log (default ~/Kalix)\n",
+                       stdout);
             return RunEnd::HelpShown;
         }
         if (a == "--json") {
