@@ -129,6 +129,9 @@ public:
 
     // The date-and-time page's Play.
     void playDateTime(const CalendarDate& date, int second_of_day);
+    // A log entry's Play: remote playback of the entry's channels from its
+    // time; the dialog goes, keeping the remote-play state.
+    bool playLogEntry(const session::PlayStart& start);
 
     // The event list's tabs, pages and Play.
     void chooseEventKind(std::uint8_t kind);

@@ -46,6 +46,12 @@ void printLogSummary(const EventPrinter& out, app::LogPage page, std::size_t row
              "log page " + std::string(key) + ": " + std::to_string(rows) + " rows");
 }
 
+bool searchPagesAllowed(const session::DvrSession& dvr) {
+    const auto identity = dvr.identity();
+    const bool known = dvr.administration().rights().has_value() || (identity && identity->product_major == 0);
+    return !known || dvr.mayDo(session::Right::Search);
+}
+
 bool parseDateFormat(std::string_view text, app::DateFormat& out) {
     if (text == "0") out = app::DateFormat::YearMonthDay;
     else if (text == "1") out = app::DateFormat::MonthDayYear;

@@ -146,24 +146,19 @@ app::Printout LogTabPage::printout() const {
 
 void LogTabPage::refreshButtons() {
     const int row = list_->currentRow();
-    const bool local_player = deps_.playback != nullptr && deps_.playback->localPlaybackActive();
+    const bool local_player = deps_.local_player_running && deps_.local_player_running();
     play_->setVisible(page_ == app::LogPage::Event);
     detail_->setVisible(page_ == app::LogPage::Operation);
-    play_->setEnabled(deps_.playback != nullptr && model_ && row >= 0 &&
+    play_->setEnabled(deps_.play && model_ && row >= 0 &&
                       model_->playEnabled(static_cast<std::size_t>(row), local_player));
     detail_->setEnabled(model_ && row >= 0 && model_->detailEnabled(static_cast<std::size_t>(row)));
 }
 
 void LogTabPage::play() {
     const int row = list_->currentRow();
-    if (!model_ || row < 0 || deps_.playback == nullptr) return;
-    const auto request = model_->playRequest(static_cast<std::size_t>(row), deps_.playback->localPlaybackActive());
-    if (!request) return;
-    app::RemotePlayInit init;
-    init.origin = app::PlayOrigin::TimeSearch;
-    init.start = request->start;
-    init.channel_mask = request->mask;
-    if (deps_.playback->startRemotePlayback(*request, std::move(init)) && deps_.close_dialog) deps_.close_dialog();
+    if (!model_ || row < 0 || !deps_.play) return;
+    const bool local_player = deps_.local_player_running && deps_.local_player_running();
+    if (const auto request = model_->playRequest(static_cast<std::size_t>(row), local_player)) deps_.play(*request);
 }
 
 void LogTabPage::showDetail() {

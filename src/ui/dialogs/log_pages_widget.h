@@ -24,7 +24,7 @@
 
 #include "app/log_pages.h"
 #include "app/log_printout.h"
-#include "app/remote_play_state.h"
+#include "session/remote_playback.h"
 #include "ui/skin/skin_dialog.h"
 
 namespace kalix::ui {
@@ -34,9 +34,11 @@ class SkinListBox;
 
 struct LogTabDeps {
     std::function<void()> request_log;
-    app::RemotePlayStarter* playback = nullptr;  // may be null (no Play)
+    // Whether a local player runs (Play stays disabled), and Play itself:
+    // true when the playback start went out. Without them, no Play.
+    std::function<bool()> local_player_running;
+    std::function<bool(const session::PlayStart&)> play;
     app::DateFormat date_format = app::DateFormat::YearMonthDay;
-    std::function<void()> close_dialog;  // after Play
 };
 
 class LogTabPage final : public QWidget {

@@ -231,9 +231,9 @@ QWidget* RemoteSearchDialog::buildUnavailablePage() {
 QWidget* RemoteSearchDialog::buildLogPage() {
     LogTabDeps deps;
     deps.request_log = [this] { deps_.requests.requestLog(); };
-    deps.playback = &deps_.playback;
+    deps.local_player_running = [this] { return deps_.playback.localPlaybackActive(); };
+    deps.play = [this](const session::PlayStart& start) { return hub_.playLogEntry(start); };
     deps.date_format = deps_.date_format;
-    deps.close_dialog = [this] { hub_.close(); };
     log_page_ = new LogTabPage(std::move(deps));
     return log_page_;
 }

@@ -48,9 +48,7 @@ public:
 
     void work(SessionRun& run) override {
         auto& dvr = run.session();
-        // The information pages belong to the search hub: the search right
-        // opens it.
-        if (!dvr.mayDo(session::Right::Search)) {
+        if (!searchPagesAllowed(dvr)) {
             run.out().notice(session::Notice::of(session::NoticeKind::NotAllowed));
             failed(run);
             return;

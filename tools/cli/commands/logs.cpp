@@ -69,8 +69,7 @@ public:
     }
 
     void work(SessionRun& run) override {
-        // The log pages belong to the search hub: the search right opens it.
-        if (!run.session().mayDo(session::Right::Search)) {
+        if (!searchPagesAllowed(run.session())) {
             run.out().notice(session::Notice::of(session::NoticeKind::NotAllowed));
             failed(run);
             return;
