@@ -150,6 +150,14 @@ void RemoteSearchHub::playDateTime(const CalendarDate& date, int second_of_day) 
     finish();
 }
 
+bool RemoteSearchHub::playLogEntry(const session::PlayStart& start) {
+    if (closed_ || setup_.playback.localPlaybackActive()) return false;
+    if (!setup_.playback.startRemotePlayback(start, RemotePlayInit{PlayOrigin::TimeSearch, start.start, start.mask, {}, {}}))
+        return false;
+    finish();
+    return true;
+}
+
 void RemoteSearchHub::playEvent(std::size_t row) {
     if (!events_ || closed_ || setup_.playback.localPlaybackActive()) return;
     const auto start = events_->playAt(row, channel_mask_);

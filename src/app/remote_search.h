@@ -43,6 +43,9 @@ public:
     virtual void searchEvents(std::uint32_t kind, std::uint32_t page) = 0;
     // CAPA_CAL_CANCEL: stops a capacity calculation of the backup page.
     virtual void cancelCapacityCalculation() {}
+    // The Log and Info pages: LOG_INFO_REQ and STATUS_INFO_REQ.
+    virtual void requestLog() {}
+    virtual void requestStatus() {}
 };
 
 // The session's own searches.
@@ -52,6 +55,8 @@ public:
     void searchMonth() override { session_.searchMonth(); }
     void searchDay(int year, int month1, int day1) override { session_.searchDay(year, month1, day1); }
     void searchEvents(std::uint32_t kind, std::uint32_t page) override { session_.searchEvents(kind, page); }
+    void requestLog() override { session_.requestLog(); }
+    void requestStatus() override { session_.requestStatus(); }
 
 private:
     session::DvrSession& session_;
@@ -128,6 +133,9 @@ public:
 
     // The date-and-time page's Play.
     void playDateTime(const CalendarDate& date, int second_of_day);
+    // A log entry's Play: remote playback of the entry's channels from its
+    // time; the dialog goes, keeping the remote-play state.
+    bool playLogEntry(const session::PlayStart& start);
 
     // The event list's tabs, pages and Play.
     void chooseEventKind(std::uint8_t kind);

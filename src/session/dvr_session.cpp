@@ -13,6 +13,7 @@ DvrSession::DvrSession(SessionOptions options, EventSink& sink, OperationLogSink
       live_(core_, media_, login_state_, options_),
       talk_(core_, options_),
       search_(core_),
+      logs_(core_),
       playback_(core_, media_, login_state_, live_, options_),
       login_(core_, login_state_, live_),
       administration_(core_, login_state_, media_, options_) {

@@ -7,6 +7,7 @@
 //   talk        A_LISTEN_ACK, A_LISTEN_NACK, the microphone link
 //   search      month, day and event searches and their answers
 //   playback    remote playback: start, PLAY_DATA, controls, stop
+//   logs        the recorder's log and status information
 //   administration  recording state, rights, channel names and hiding,
 //               stored blocks, the configuration block, reboot, DB init
 //   refusals    every other refusal raises its notice
@@ -33,6 +34,7 @@
 #include "session/media_pipeline.h"
 #include "session/operation_log_sink.h"
 #include "session/recorder_identity.h"
+#include "session/recorder_logs.h"
 #include "session/remote_playback.h"
 #include "session/search.h"
 #include "session/session_core.h"
@@ -100,6 +102,14 @@ public:
     std::vector<std::uint8_t> monthCopy() const { return search_.monthCopy(); }
     std::vector<std::uint8_t> dayCopy() const { return search_.dayCopy(); }
 
+    // The log and information pages; answers come as LogAnswer and
+    // StatusAnswer.
+    void requestLog() { logs_.requestLog(); }
+    void requestStatus() { logs_.requestStatus(); }
+    bool logPending() const { return logs_.logPending(); }
+    std::vector<RemoteLogEntry> logCopy() const { return logs_.logCopy(); }
+    std::vector<std::uint8_t> statusCopy() const { return logs_.statusCopy(); }
+
     // Remote playback: the start, the playback bar, event jumps, the view
     // change and the stop. control() and eventJump() take up to about
     // 0.6 s (the recorder needs the pauses between their messages).
@@ -154,6 +164,7 @@ private:
     LiveView live_;
     Talk talk_;
     Search search_;
+    RecorderLogs logs_;
     RemotePlayback playback_;
     Login login_;
     Administration administration_;

@@ -16,6 +16,7 @@
 
 #include "session/control_id.h"
 #include "session/recorder_identity.h"
+#include "session/remote_log_entry.h"
 
 namespace kalix::session {
 
@@ -219,7 +220,7 @@ struct AdminAnswer {
 
 using Event = std::variant<Notice, MessageBoxRequest, ControlState, LoginAccepted, ConnectFailed,
                            LiveChannels, WindowPost, SearchAnswer, PlaybackChanged, PlayChannels, PlaybackRefused,
-                           AdministrationChanged, RightsApplied, AdminAnswer>;
+                           LogAnswer, StatusAnswer, AdministrationChanged, RightsApplied, AdminAnswer>;
 
 class EventSink {
 public:

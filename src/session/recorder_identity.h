@@ -31,6 +31,7 @@ struct RecorderIdentity {
         std::uint32_t version = 0;  // time stamp, seconds since 1970
     };
     std::vector<Firmware> firmware;  // parts whose version is non-zero
+    std::vector<Firmware> modules;   // every part, by its module number
     std::int32_t recorder_kind = 0;
 
     std::string macText() const;  // "xx-xx-xx-xx-xx-xx"

@@ -355,6 +355,10 @@ std::unique_ptr<session::DvrSession> MainWindow::makeSession(const app::ConnectR
 void MainWindow::onEvent(const session::Event& event) {
     if (ended_) return;
     controller_->handle(event);
+    // The log and information answers belong to the remote search's pages.
+    if (std::holds_alternative<session::LogAnswer>(event) || std::holds_alternative<session::StatusAnswer>(event)) {
+        if (RemoteSearchDialog* search = remoteSearchDialog()) search->handle(event);
+    }
     if (std::holds_alternative<session::LiveChannels>(event)) wall_widget_->update();
     // The demo's operator switches the sound on as soon as the pictures come.
     if (std::holds_alternative<session::LoginAccepted>(event) && setup_.auto_connect)
@@ -518,6 +522,8 @@ void MainWindow::openRemoteSearch() {
     deps.permitted_channels = app::channelsBelow(identity->channel_num);
     deps.date_format = settings_.date_format;
     deps.opacity = settings_.alpha(app::OpacitySlot::RemoteSearch);
+    deps.address = session->address();
+    deps.port = session->options().port;
     auto* dialog = new RemoteSearchDialog(std::move(deps), this);
     connect(dialog, &RemoteSearchDialog::noticeRequested, this,
             [this](session::Notice notice) { controller_->requestNotice(notice); });

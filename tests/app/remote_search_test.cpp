@@ -238,6 +238,21 @@ TEST_F(RemoteSearchTest, DateAndTimePlayClosesTheDialogKeepingThePlayState) {
     EXPECT_EQ(h.calendar(), nullptr);
 }
 
+TEST_F(RemoteSearchTest, LogEntryPlayStartsAtTheEntryAndClosesKeepingThePlayState) {
+    RemoteSearchHub& h = hub();
+    playback_.local = true;
+    EXPECT_FALSE(h.playLogEntry(session::PlayStart{0x8001, 0, 1'718'454'896}));
+    EXPECT_TRUE(playback_.starts.empty());
+    playback_.local = false;
+    ASSERT_TRUE(h.playLogEntry(session::PlayStart{0x8001, 0, 1'718'454'896}));
+    ASSERT_EQ(playback_.starts.size(), 1u);
+    EXPECT_EQ(playback_.starts[0].mask, 0x8001u);
+    EXPECT_EQ(playback_.starts[0].kind_filter, 0);
+    EXPECT_EQ(playback_.inits[0].start, 1'718'454'896u);
+    EXPECT_TRUE(view_.closed);
+    EXPECT_EQ(playback_.cleared, 0);
+}
+
 TEST_F(RemoteSearchTest, CloseClearsThePlayStateOnlyOutsideRemotePlayback) {
     hub().close();
     EXPECT_EQ(playback_.cleared, 1);

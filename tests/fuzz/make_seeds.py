@@ -31,6 +31,15 @@ def play_unit(channel, seconds, micro, data=40, speed=11):
     return struct.pack(">IIII", w0, w1, 0, 0) + bytes(u)
 
 
+def log_entries(count, size=200, size_word=200):
+    out = bytearray(count * size)
+    for i in range(count):
+        struct.pack_into(">IIIIiI", out, i * size, i + 1, size_word, 1 << (i % 5), 1 << (i % 3), 1700000000 + i,
+                         0x8001)
+        out[i * size + 24:i * size + 28] = b"text"
+    return bytes(out)
+
+
 seeds = {
     "playback": msg(5, hello(channels=4)) + msg(53) + msg(52, struct.pack(">I", 3))
     + b"".join(play_unit(c, 1000 + i // 2, (i % 2) * 512000, speed=s)
@@ -47,6 +56,9 @@ seeds = {
     "unknown": msg(300, b"\0" * 10) + msg(5, hello(2)),
     "refusals": b"".join(msg(c, struct.pack(">i", 1)) for c in (19, 22, 54, 262, 274, 117)),
     "fragments": b"".join(msg(c, b"x" * 100, last=False) + msg(c, b"y" * 10) for c in (113, 261, 266, 295, 321)),
+    "logs": msg(321, log_entries(300)[:60000], last=False) + msg(321, log_entries(300)[60000:])
+    + msg(321, log_entries(3, 256, 256)) + msg(321, log_entries(2, 200, 0)) + msg(321, log_entries(4)[:650])
+    + msg(327, b"\1" * 56) + msg(327, b"\2" * 10) + msg(322, struct.pack(">i", 86)) + msg(328, struct.pack(">i", 83)),
     "fixed": msg(256, b"\0" * 16) + msg(258, b"\0" * 596) + msg(17, b"\0\0"),
 }
 out = sys.argv[1]

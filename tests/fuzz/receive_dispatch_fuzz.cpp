@@ -42,8 +42,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // has asked; answers come whether or not they were asked for.
     dvr.searchEvents(1, 0);
     dvr.playStart(session::PlayStart{0xFFFF, 0, 1'700'000'000});
+    dvr.requestLog();
+    dvr.requestStatus();
     for (std::size_t at = 0; at < bytes.size(); at += piece)
         dvr.feed(bytes.subspan(at, std::min(piece, bytes.size() - at)));
     dvr.close();
+    // The log entry parser on its own, with whatever entry size the bytes name.
+    (void)session::parseLogEntries(bytes);
     return 0;
 }

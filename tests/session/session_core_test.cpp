@@ -105,6 +105,10 @@ std::string render(const Event& event) {
                 out << "playback-refused " << e.failed;
             } else if constexpr (std::is_same_v<T, PlayChannels>) {
                 out << "play-channels " << std::hex << e.mask;
+            } else if constexpr (std::is_same_v<T, LogAnswer>) {
+                out << "log " << e.entries.size() << (e.refused ? " refused" : "");
+            } else if constexpr (std::is_same_v<T, StatusAnswer>) {
+                out << "status " << e.bytes.size() << (e.refused ? " refused" : "");
             } else if constexpr (std::is_same_v<T, AdministrationChanged>) {
                 out << "admin " << int(e.what);
             } else if constexpr (std::is_same_v<T, RightsApplied>) {

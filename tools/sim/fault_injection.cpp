@@ -53,6 +53,8 @@ constexpr RefusableRequest kRefusable[] = {
     {"PLAY_ON_REQ", Code::PLAY_ON_REQ, Code::PLAY_ON_NACK},
     {"EVENT_PLAY_REQ", Code::EVENT_PLAY_REQ, Code::PLAY_ON_NACK},
     {"RPLAY_STOP", Code::RPLAY_STOP, Code::PLAY_OFF_NACK},
+    {"LOG_INFO_REQ", Code::LOG_INFO_REQ, Code::LOG_INFO_NACK},
+    {"STATUS_INFO_REQ", Code::STATUS_INFO_REQ, Code::STATUS_INFO_NACK},
     {"REC_ON_REQ", Code::REC_ON_REQ, Code::REC_ON_NACK},
     {"REC_OFF_REQ", Code::REC_OFF_REQ, Code::REC_OFF_NACK},
     {"REBOOT_REQ", Code::REBOOT_REQ, Code::REBOOT_NACK},

@@ -22,7 +22,7 @@ namespace kalix::sim {
 // Requests that can be refused on demand (--refuse NAME:REASON), and the
 // refusal each draws: PLAY_INFO_MONTH_REQ, PLAY_INFO_DAY_REQ, EVENT_INFO_REQ
 // (EVENT_INFO_NACK_BYPG), PLAY_ON_REQ and EVENT_PLAY_REQ (PLAY_ON_NACK),
-// RPLAY_STOP (PLAY_OFF_NACK).
+// RPLAY_STOP (PLAY_OFF_NACK), LOG_INFO_REQ and STATUS_INFO_REQ (their NACKs).
 std::optional<protocol::Code> refusableRequest(std::string_view name);
 std::optional<protocol::Code> refusalFor(protocol::Code request);
 // The reason to refuse `request` with, when the configuration asks for it.

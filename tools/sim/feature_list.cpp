@@ -4,6 +4,7 @@
 #include "sim/identity_login.h"
 #include "sim/live_audio_switch.h"
 #include "sim/live_view.h"
+#include "sim/recorder_logs.h"
 #include "sim/recording_search.h"
 #include "sim/remote_playback.h"
 
@@ -26,6 +27,7 @@ std::vector<std::unique_ptr<SimFeature>> makeFeatures(ClientLink& link, SharedSt
     features.push_back(std::make_unique<Talk>(link, shared.talk));
     features.push_back(std::make_unique<RecordingSearch>(link, shared.recordings));
     features.push_back(std::make_unique<RemotePlayback>(link, shared.recordings));
+    features.push_back(std::make_unique<RecorderLogs>(link));
     features.push_back(std::make_unique<RecorderAdministration>(link, shared.admin));
     // Last: the oversized unit follows the live answer and its audio.
     features.push_back(std::make_unique<FaultInjection>(link));

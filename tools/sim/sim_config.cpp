@@ -471,7 +471,8 @@ bool parseOne(ArgumentReader& reader, std::string_view opt, CommandLine& cmd, bo
         const auto request = refusableRequest(v->substr(0, colon));
         if (!request) {
             return reader.fail("can refuse PLAY_INFO_MONTH_REQ, PLAY_INFO_DAY_REQ, EVENT_INFO_REQ, PLAY_ON_REQ, "
-                               "EVENT_PLAY_REQ or RPLAY_STOP");
+                               "EVENT_PLAY_REQ, RPLAY_STOP, REC_ON_REQ, REC_OFF_REQ, REBOOT_REQ, DB_INIT_REQ, "
+                               "DB_UPDATE_REQ, LOG_INFO_REQ or STATUS_INFO_REQ");
         }
         c.refusals.push_back({static_cast<std::uint16_t>(*request), *reason});
         return true;
@@ -605,8 +606,8 @@ A recorder simulator on 127.0.0.1. Runs until SIGINT or SIGTERM.
   --refuse NAME:REASON      refuse every NAME request (PLAY_INFO_MONTH_REQ,
                             PLAY_INFO_DAY_REQ, EVENT_INFO_REQ, PLAY_ON_REQ,
                             EVENT_PLAY_REQ, RPLAY_STOP, REC_ON_REQ, REC_OFF_REQ,
-                            REBOOT_REQ, DB_INIT_REQ, DB_UPDATE_REQ) with its NACK
-                            and REASON
+                            REBOOT_REQ, DB_INIT_REQ, DB_UPDATE_REQ, LOG_INFO_REQ,
+                            STATUS_INFO_REQ) with its NACK and REASON
   --play-fail N:REASON      end every playback with PLAY_ON_FAIL after N video units
   --traffic FILE            one JSON line per message to FILE (- for standard output)
   --quiet                   no connection events on standard error

@@ -12,6 +12,8 @@
 #include "ui/dialogs/calendar_dialog.h"
 #include "ui/dialogs/day_timeline_dialog.h"
 #include "ui/dialogs/event_list_dialog.h"
+#include "ui/dialogs/info_pages_widget.h"
+#include "ui/dialogs/log_pages_widget.h"
 #include "ui/operator_text.h"
 #include "ui/skin/skin_button.h"
 #include "ui/skin/skin_check_button.h"
@@ -125,6 +127,13 @@ EventListDialog* RemoteSearchDialog::eventList() const { return events_.data(); 
 void RemoteSearchDialog::handle(const session::Event& event) {
     if (const auto* answer = std::get_if<session::SearchAnswer>(&event)) return hub_.onAnswer(*answer);
     if (const auto* post = std::get_if<session::WindowPost>(&event)) return hub_.onWindowPost(*post);
+    if (const auto* log = std::get_if<session::LogAnswer>(&event)) {
+        if (log_page_ != nullptr) log_page_->onLogAnswer(*log);
+        return;
+    }
+    if (const auto* status = std::get_if<session::StatusAnswer>(&event)) {
+        if (info_page_ != nullptr) info_page_->onStatusAnswer(*status);
+    }
 }
 
 void RemoteSearchDialog::reject() { hub_.close(); }
@@ -134,7 +143,12 @@ void RemoteSearchDialog::reject() { hub_.close(); }
 void RemoteSearchDialog::stateChanged() {
     const auto chosen = static_cast<std::size_t>(hub_.tab());
     if (pages_[chosen] == nullptr) {
-        pages_[chosen] = hub_.tab() == SearchTab::Search ? buildSearchPage() : buildUnavailablePage();
+        switch (hub_.tab()) {
+        case SearchTab::Search: pages_[chosen] = buildSearchPage(); break;
+        case SearchTab::Log: pages_[chosen] = buildLogPage(); break;
+        case SearchTab::Info: pages_[chosen] = buildInfoPage(); break;
+        default: pages_[chosen] = buildUnavailablePage(); break;
+        }
         stack_->addWidget(pages_[chosen]);
     }
     stack_->setCurrentWidget(pages_[chosen]);
@@ -212,6 +226,28 @@ QWidget* RemoteSearchDialog::buildUnavailablePage() {
     auto* column = new QVBoxLayout(page);
     column->addWidget(text);
     return page;
+}
+
+QWidget* RemoteSearchDialog::buildLogPage() {
+    LogTabDeps deps;
+    deps.request_log = [this] { deps_.requests.requestLog(); };
+    deps.local_player_running = [this] { return deps_.playback.localPlaybackActive(); };
+    deps.play = [this](const session::PlayStart& start) { return hub_.playLogEntry(start); };
+    deps.date_format = deps_.date_format;
+    log_page_ = new LogTabPage(std::move(deps));
+    return log_page_;
+}
+
+QWidget* RemoteSearchDialog::buildInfoPage() {
+    InfoTabDeps deps;
+    deps.request_status = [this] { deps_.requests.requestStatus(); };
+    deps.system.address = deps_.address;
+    deps.system.port = deps_.port;
+    deps.system.description = deps_.description;
+    deps.system.identity = deps_.identity;
+    deps.channels = deps_.identity.channel_num;
+    info_page_ = new InfoTabPage(std::move(deps));
+    return info_page_;
 }
 
 QWidget* RemoteSearchDialog::buildSearchPage() {

@@ -4,8 +4,9 @@
 // tab in the middle and OK, Cancel and Close below. The Search page has the
 // sub-tabs Date/Time (a date and a time to play from), Event (the event
 // list), Calendar (the month calendar, then the day timeline) and Select
-// Channel. The Backup, Log and Info pages say that they are not available
-// yet.
+// Channel. The Log page lists the recorder's log (LogTabPage), the Info
+// page its system and status information (InfoTabPage). The Backup page
+// says that it is not available yet.
 //
 // What the controls do lives in app::RemoteSearchHub; this dialog renders
 // its state, opens the result windows it asks for and forwards the
@@ -33,6 +34,8 @@ namespace kalix::ui {
 class CalendarDialog;
 class DayTimelineDialog;
 class EventListDialog;
+class InfoTabPage;
+class LogTabPage;
 class SkinButton;
 class SkinCheckButton;
 class SkinStatic;
@@ -45,6 +48,10 @@ struct RemoteSearchDeps {
     app::DateFormat date_format = app::DateFormat::YearMonthDay;
     int current_year = 0;  // 0: the PC's
     std::uint8_t opacity = 255;
+    // For the System Info page.
+    std::string address;
+    std::uint16_t port = 0;
+    std::string description;
 };
 
 class RemoteSearchDialog final : public SkinDialog, private app::RemoteSearchView {
@@ -91,6 +98,8 @@ private:
 
     QWidget* buildSearchPage();
     QWidget* buildUnavailablePage();
+    QWidget* buildLogPage();
+    QWidget* buildInfoPage();
     QWidget* buildDateTimePanel();
     QWidget* buildChannelPanel();
     void refreshDays();
@@ -102,6 +111,8 @@ private:
     std::array<SkinButton*, app::kSearchTabs> tabs_{};
     std::array<QWidget*, app::kSearchTabs> pages_{};
     QStackedWidget* stack_ = nullptr;
+    LogTabPage* log_page_ = nullptr;
+    InfoTabPage* info_page_ = nullptr;
     QStackedWidget* search_panels_ = nullptr;
     SkinStatic* waiting_ = nullptr;
     QComboBox* year_ = nullptr;

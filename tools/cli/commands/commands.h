@@ -16,6 +16,8 @@ std::unique_ptr<SessionCommand> makeLiveCommand();
 std::unique_ptr<SessionCommand> makeTalkCommand();
 std::unique_ptr<SessionCommand> makeSearchCommand();
 std::unique_ptr<SessionCommand> makePlayCommand();
+std::unique_ptr<SessionCommand> makeLogsCommand();
+std::unique_ptr<SessionCommand> makeInfoCommand();
 std::unique_ptr<SessionCommand> makeStatusCommand();
 std::unique_ptr<SessionCommand> makeRecordCommand();
 std::unique_ptr<SessionCommand> makeRebootCommand();
@@ -35,6 +37,9 @@ RunEnd runSessionCommand(std::span<const std::string_view> args) {
     return runSession(*command, args);
 }
 
+// logs: a session command, or the local operation log without a session.
+RunEnd runLogsCommand(std::span<const std::string_view> args);
+
 struct CommandEntry {
     std::string_view name;
     std::string_view summary;  // one line of kalix-cli's own usage
@@ -50,6 +55,8 @@ inline constexpr CommandEntry kCommands[] = {
      &runSessionCommand<makeSearchCommand>},
     {"play", "log in, play recordings, record picture checksums and snapshots", &runSessionCommand<makePlayCommand>},
     {"archive", "list (and play) the archive pairs of a folder", &runArchive},
+    {"logs", "log in and list one page of the recorder's log, or the local log; print it to PDF", &runLogsCommand},
+    {"info", "log in and list the recorder's system or status information", &runSessionCommand<makeInfoCommand>},
     {"status", "log in and print the recording state, the user's rights and the channels",
      &runSessionCommand<makeStatusCommand>},
     {"record", "log in and press the record button: recording on or off", &runSessionCommand<makeRecordCommand>},
