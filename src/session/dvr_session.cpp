@@ -14,6 +14,7 @@ DvrSession::DvrSession(SessionOptions options, EventSink& sink, OperationLogSink
       talk_(core_, options_),
       search_(core_),
       playback_(core_, media_, login_state_, live_, options_),
+      ptz_(core_),
       login_(core_, login_state_, live_) {
     core_.handlers().fallback(protocol::PayloadRule::Reason,
                               [&sink](const auto& h, auto p) { postRefusal(sink, h, p); });
@@ -42,6 +43,7 @@ void DvrSession::close() {
     if (playback_.on()) {
         playback_.stop();
     } else if (live_.on()) {
+        ptz_.reset();
         live_.stop();
     } else if (talk_.talking()) {
         talk_.stop();

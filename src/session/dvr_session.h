@@ -7,6 +7,7 @@
 //   talk        A_LISTEN_ACK, A_LISTEN_NACK, the microphone link
 //   search      month, day and event searches and their answers
 //   playback    remote playback: start, PLAY_DATA, controls, stop
+//   ptz         PTZ_CHANNEL_REQ / ACK, PTZ_MOVE_REQ, PTZ_MOVE_STOP
 //   refusals    every other refusal raises its notice
 // The media pipeline (decoders, audio player) belongs to the session and is
 // shared by the features that show pictures. Everything the session has to
@@ -28,6 +29,7 @@
 #include "session/login.h"
 #include "session/login_state.h"
 #include "session/media_pipeline.h"
+#include "session/ptz.h"
 #include "session/operation_log_sink.h"
 #include "session/recorder_identity.h"
 #include "session/remote_playback.h"
@@ -68,7 +70,11 @@ public:
         live_.loginStart();
     }
     void liveRequest(std::uint32_t mask) { live_.request(mask); }
-    void liveStop() { live_.stop(); }
+    // A pending PTZ learn is stopped before live view ends.
+    void liveStop() {
+        ptz_.reset();
+        live_.stop();
+    }
     void audioOnOff(bool on) { live_.audioOnOff(on); }
     bool soundOutput() const { return static_cast<bool>(options_.live_audio.make_output); }
 
@@ -114,6 +120,11 @@ public:
     std::uint32_t playbackChannels() const { return playback_.channelMask(); }
     const RemotePlayback& playback() const { return playback_; }
 
+    // PTZ: the channel choice, commands (sent only once the recorder said
+    // the channel has PTZ), the stop of a movement and the reset.
+    Ptz& ptz() { return ptz_; }
+    const Ptz& ptz() const { return ptz_; }
+
     bool helloReceived() const { return login_state_.hello.load(); }
     bool loggedIn() const { return login_state_.logged_in.load(); }
     bool liveOn() const { return live_.on(); }
@@ -138,6 +149,7 @@ private:
     Talk talk_;
     Search search_;
     RemotePlayback playback_;
+    Ptz ptz_;
     Login login_;
     // -- owner's thread only --
     bool closed_ = false;

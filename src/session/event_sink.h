@@ -178,8 +178,16 @@ struct PlayChannels {
     friend bool operator==(const PlayChannels&, const PlayChannels&) = default;
 };
 
+// PTZ_CHANNEL_ACK: whether the PTZ channel has a PTZ camera (byte 0 = 1).
+struct PtzChannelAnswer {
+    int channel = 0;
+    bool ptz = false;
+    friend bool operator==(const PtzChannelAnswer&, const PtzChannelAnswer&) = default;
+};
+
 using Event = std::variant<Notice, MessageBoxRequest, ControlState, LoginAccepted, ConnectFailed,
-                           LiveChannels, WindowPost, SearchAnswer, PlaybackChanged, PlayChannels, PlaybackRefused>;
+                           LiveChannels, WindowPost, SearchAnswer, PlaybackChanged, PlayChannels, PlaybackRefused,
+                           PtzChannelAnswer>;
 
 class EventSink {
 public:

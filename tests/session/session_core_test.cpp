@@ -105,6 +105,8 @@ std::string render(const Event& event) {
                 out << "playback-refused " << e.failed;
             } else if constexpr (std::is_same_v<T, PlayChannels>) {
                 out << "play-channels " << std::hex << e.mask;
+            } else if constexpr (std::is_same_v<T, PtzChannelAnswer>) {
+                out << "ptz " << e.channel << " " << e.ptz;
             } else {
                 out << "post " << int(e.message) << " " << int(e.owner) << " " << e.wparam << " " << e.lparam;
             }
