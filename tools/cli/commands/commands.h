@@ -16,6 +16,8 @@ std::unique_ptr<SessionCommand> makeLiveCommand();
 std::unique_ptr<SessionCommand> makeTalkCommand();
 std::unique_ptr<SessionCommand> makeSearchCommand();
 std::unique_ptr<SessionCommand> makePlayCommand();
+std::unique_ptr<SessionCommand> makePtzCommand();
+std::unique_ptr<SessionCommand> makeSnapshotCommand();
 
 using RunCommand = RunEnd (*)(std::span<const std::string_view> args);
 
@@ -40,6 +42,8 @@ inline constexpr CommandEntry kCommands[] = {
     {"search", "log in and list the recorder's recorded days, stretches or events",
      &runSessionCommand<makeSearchCommand>},
     {"play", "log in, play recordings, record picture checksums and snapshots", &runSessionCommand<makePlayCommand>},
+    {"ptz", "log in and steer the PTZ camera of a channel", &runSessionCommand<makePtzCommand>},
+    {"snapshot", "log in and save a channel's first live picture as a still", &runSessionCommand<makeSnapshotCommand>},
 };
 
 // The whole command line after the program's name: the command and its
