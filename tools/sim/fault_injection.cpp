@@ -53,6 +53,11 @@ constexpr RefusableRequest kRefusable[] = {
     {"PLAY_ON_REQ", Code::PLAY_ON_REQ, Code::PLAY_ON_NACK},
     {"EVENT_PLAY_REQ", Code::EVENT_PLAY_REQ, Code::PLAY_ON_NACK},
     {"RPLAY_STOP", Code::RPLAY_STOP, Code::PLAY_OFF_NACK},
+    {"REC_ON_REQ", Code::REC_ON_REQ, Code::REC_ON_NACK},
+    {"REC_OFF_REQ", Code::REC_OFF_REQ, Code::REC_OFF_NACK},
+    {"REBOOT_REQ", Code::REBOOT_REQ, Code::REBOOT_NACK},
+    {"DB_INIT_REQ", Code::DB_INIT_REQ, Code::DB_INIT_NACK},
+    {"DB_UPDATE_REQ", Code::DB_UPDATE_REQ, Code::DB_UPDATE_NACK},
 };
 
 }  // namespace

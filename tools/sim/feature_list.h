@@ -4,6 +4,7 @@
 #include <memory>
 #include <vector>
 
+#include "sim/administration.h"
 #include "sim/client_link.h"
 #include "sim/recording_schedule.h"
 #include "sim/sim_feature.h"
@@ -17,6 +18,7 @@ namespace kalix::sim {
 struct SharedState {
     TalkStore talk;
     PtzLog ptz;
+    AdminStore admin;
     // What the recorder holds; set once before the first connection.
     std::shared_ptr<const RecordingSchedule> recordings = std::make_shared<const RecordingSchedule>();
 };

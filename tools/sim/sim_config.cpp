@@ -101,6 +101,19 @@ std::optional<std::uint8_t> parseFramesPerSecond(std::string_view text) {
     return static_cast<std::uint8_t>(*v);
 }
 
+// Nine digits 0 or 1: rights rows 0-8.
+std::optional<RightsBits> parseRights(std::string_view text) {
+    if (text.size() != kRightRows) return std::nullopt;
+    RightsBits bits{};
+    for (std::size_t i = 0; i < kRightRows; ++i) {
+        if (text[i] != '0' && text[i] != '1') return std::nullopt;
+        bits[i] = static_cast<std::uint8_t>(text[i] - '0');
+    }
+    return bits;
+}
+
+constexpr std::uint64_t kMaxConfigSize = 1'000'000;
+
 // "C:VALUE" with a channel 0-15.
 template <typename Parse>
 auto parseForChannel(std::string_view text, Parse parse)
@@ -332,6 +345,74 @@ bool parseOne(ArgumentReader& reader, std::string_view opt, CommandLine& cmd, bo
         c.audio.mask = mask;
         return true;
     }
+    if (opt == "--user-rights" || opt == "--rights-change") {
+        const auto v = reader.value();
+        if (!v) return false;
+        std::string_view text = *v;
+        std::optional<std::chrono::milliseconds> after;
+        if (opt == "--rights-change") {
+            const auto colon = text.find(':');
+            if (colon != std::string_view::npos) after = parseSeconds(text.substr(0, colon));
+            if (!after) return reader.fail("expected SECONDS:NAME:RIGHTS");
+            text = text.substr(colon + 1);
+        }
+        const auto colon = text.rfind(':');
+        const auto rights = colon == std::string_view::npos ? std::nullopt : parseRights(text.substr(colon + 1));
+        if (colon == 0 || !rights) return reader.fail("expected NAME:RIGHTS, nine digits 0 or 1");
+        const std::string name(text.substr(0, colon));
+        if (after)
+            c.admin.changes.push_back({*after, name, *rights});
+        else
+            c.admin.rights.emplace_back(name, *rights);
+        return true;
+    }
+    if (opt == "--rights-layout") {
+        std::uint8_t layout = 0;
+        if (!byteArg(layout)) return false;
+        if (layout != 1 && layout != 2) return reader.fail("expected 1 or 2");
+        c.admin.rights_layout = layout;
+        return true;
+    }
+    if (opt == "--channel-name") {
+        const auto v = reader.value();
+        if (!v) return false;
+        const auto named = parseForChannel(*v, [](std::string_view t) { return std::optional<std::string>(t); });
+        if (!named) return reader.fail("expected C:NAME with a channel 0-15");
+        c.admin.channel_names[named->first] = named->second;
+        return true;
+    }
+    if (opt == "--covert") return take(reader, parseWord16, c.admin.covert, "a 16-bit channel mask");
+    if (opt == "--cameras") return take(reader, parseWord16, c.admin.cameras, "a 16-bit channel mask");
+    if (opt == "--live-rights") {
+        const auto v = reader.value();
+        if (!v) return false;
+        const auto colon = v->rfind(':');
+        const auto mask = colon == std::string_view::npos ? std::nullopt : parseWord16(v->substr(colon + 1));
+        if (colon == 0 || !mask) return reader.fail("expected NAME:MASK");
+        c.admin.live.emplace_back(std::string(v->substr(0, colon)), *mask);
+        return true;
+    }
+    if (opt == "--no-presets") {
+        const auto v = reader.value();
+        if (!v) return false;
+        c.admin.no_presets.emplace_back(*v);
+        return true;
+    }
+    if (opt == "--recording") {
+        std::uint8_t on = 0;
+        if (!byteArg(on)) return false;
+        if (on > 1) return reader.fail("expected 0 or 1");
+        c.admin.recording = on == 1;
+        return true;
+    }
+    if (opt == "--config-size") {
+        const auto v = reader.value();
+        if (!v) return false;
+        const auto size = parseUnsigned(*v, kMaxConfigSize);
+        if (!size) return reader.fail("expected a size up to 1,000,000 bytes");
+        c.admin.config_size = static_cast<std::size_t>(*size);
+        return true;
+    }
     if (opt == "--talk-nack") {
         std::int32_t reason = 0;
         if (!take(reader, parseSigned, reason, "a reason number")) return false;
@@ -416,6 +497,7 @@ bool parseOne(ArgumentReader& reader, std::string_view opt, CommandLine& cmd, bo
     else if (opt == "--oversized-unit") flag = &c.oversized_unit_after_login;
     else if (opt == "--garbage") flag = &c.garbage_after_login;
     else if (opt == "--video") flag = &c.video.enabled;
+    else if (opt == "--bad-blocks") flag = &c.admin.bad_blocks;
     else if (opt == "--audio") flag = &c.audio.enabled;
     else if (opt == "--no-recordings") {
         flag = &c.recordings.enabled;
@@ -499,6 +581,20 @@ A recorder simulator on 127.0.0.1. Runs until SIGINT or SIGTERM.
   --audio                   send live audio while the client has switched it on: one
                             unit every 8 ms, a tone of 300 + 100 x C Hz per channel C
   --audio-mask MASK         the channels with audio (default: every live channel)
+  --user-rights NAME:RIGHTS  rights of account NAME: nine digits 0/1 for rows 0-8 (record,
+                            web setup, search, download, PTZ, covert, enabled, reboot,
+                            enabled); default all 1
+  --rights-change S:NAME:RIGHTS  S seconds after the login NAME's rights become RIGHTS
+                            and a new rights message goes out (repeatable)
+  --rights-layout 1|2       rights in RIGHT_CHANGE (1, default) or RIGHT_CHANGE2 (2)
+  --channel-name C:NAME     title of channel C (default: the recorder's names)
+  --covert MASK             covert channels (bit i = channel i)
+  --live-rights NAME:MASK   channels account NAME may watch live (default all)
+  --no-presets NAME         account NAME lacks the PTZ preset permission
+  --cameras MASK            channels with a camera (default all)
+  --recording 0|1           recording at the start (default 1)
+  --config-size N           bytes of the configuration block (default 4096)
+  --bad-blocks              send the information blocks with wrong sizes
   --talk-nack REASON        refuse every talk request with A_LISTEN_NACK and REASON
   --talk-out FILE           write the talk audio received to FILE (raw) and FILE.pcm
   --ptz-channels MASK       the channels with a PTZ camera (default 0xffff)
@@ -515,7 +611,9 @@ A recorder simulator on 127.0.0.1. Runs until SIGINT or SIGTERM.
   --search-records N        at most N records per search answer message
   --refuse NAME:REASON      refuse every NAME request (PLAY_INFO_MONTH_REQ,
                             PLAY_INFO_DAY_REQ, EVENT_INFO_REQ, PLAY_ON_REQ,
-                            EVENT_PLAY_REQ, RPLAY_STOP) with its NACK and REASON
+                            EVENT_PLAY_REQ, RPLAY_STOP, REC_ON_REQ, REC_OFF_REQ,
+                            REBOOT_REQ, DB_INIT_REQ, DB_UPDATE_REQ) with its NACK
+                            and REASON
   --play-fail N:REASON      end every playback with PLAY_ON_FAIL after N video units
   --traffic FILE            one JSON line per message to FILE (- for standard output)
   --quiet                   no connection events on standard error

@@ -95,6 +95,39 @@ struct Refusal {
     std::int32_t reason = 0;
 };
 
+inline constexpr std::size_t kRightRows = 9;
+using RightsBits = std::array<std::uint8_t, kRightRows>;  // rights rows 0-8 of one account, 0 or 1
+
+// An account's rights changed while connected: `after` the login, a new
+// rights message goes out with these rights for `name`.
+struct RightsChange {
+    std::chrono::milliseconds after{0};
+    std::string name;
+    RightsBits rights{};
+};
+
+// What the recorder tells a client about itself and its accounts after the
+// login, and the administrative requests it answers.
+struct AdminSettings {
+    // Rights of the named accounts; every other account holds all nine.
+    std::vector<std::pair<std::string, RightsBits>> rights;
+    std::vector<RightsChange> changes;
+    // 1: RIGHT_CHANGE (up to 8 accounts), 2: RIGHT_CHANGE2 (up to 50).
+    std::uint8_t rights_layout = 1;
+    // Channel titles; empty ones get the recorder's default names.
+    std::array<std::string, kVideoChannels> channel_names{};
+    std::uint16_t covert = 0;
+    // Channels an account may watch live (others: all).
+    std::vector<std::pair<std::string, std::uint16_t>> live;
+    // Accounts without the PTZ preset permission.
+    std::vector<std::string> no_presets;
+    bool recording = true;
+    std::uint16_t cameras = 0xFFFF;
+    std::size_t config_size = 4'096;
+    // Send the stored blocks of a wrong size (tests of the client's checks).
+    bool bad_blocks = false;
+};
+
 struct SimConfig {
     std::uint16_t port = 0;  // 0 = ephemeral; always binds 127.0.0.1
 
@@ -142,6 +175,7 @@ struct SimConfig {
     AudioSettings audio;
     RecordingSettings recordings;
     std::vector<Refusal> refusals;
+    AdminSettings admin;
 
     // Talk: A_LISTEN_REQ is refused with A_LISTEN_NACK and this reason when
     // set, else accepted.

@@ -18,8 +18,15 @@ std::unique_ptr<SessionCommand> makeSearchCommand();
 std::unique_ptr<SessionCommand> makePlayCommand();
 std::unique_ptr<SessionCommand> makePtzCommand();
 std::unique_ptr<SessionCommand> makeSnapshotCommand();
+std::unique_ptr<SessionCommand> makeStatusCommand();
+std::unique_ptr<SessionCommand> makeRecordCommand();
+std::unique_ptr<SessionCommand> makeRebootCommand();
+std::unique_ptr<SessionCommand> makeDbInitCommand();
 
 using RunCommand = RunEnd (*)(std::span<const std::string_view> args);
+
+// config get|set: the word after the command chooses the command.
+RunEnd runConfigCommand(std::span<const std::string_view> args);
 
 // A command over a recorder session, run by the session runner.
 template <std::unique_ptr<SessionCommand> (*make)()>
@@ -44,6 +51,12 @@ inline constexpr CommandEntry kCommands[] = {
     {"play", "log in, play recordings, record picture checksums and snapshots", &runSessionCommand<makePlayCommand>},
     {"ptz", "log in and steer the PTZ camera of a channel", &runSessionCommand<makePtzCommand>},
     {"snapshot", "log in and save a channel's first live picture as a still", &runSessionCommand<makeSnapshotCommand>},
+    {"status", "log in and print the recording state, the user's rights and the channels",
+     &runSessionCommand<makeStatusCommand>},
+    {"record", "log in and press the record button: recording on or off", &runSessionCommand<makeRecordCommand>},
+    {"reboot", "log in and ask the recorder to reboot", &runSessionCommand<makeRebootCommand>},
+    {"db-init", "log in and ask the recorder to initialise its database", &runSessionCommand<makeDbInitCommand>},
+    {"config", "log in and get or set the recorder's configuration block", &runConfigCommand},
 };
 
 // The whole command line after the program's name: the command and its

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/admin_command.h"
 #include "cli/commands/commands.h"
 #include "cli/commands/ptz_steps.h"
 #include "cli/json_line.h"
@@ -15,7 +16,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using session::PtzForm;
 
-class PtzCommandLine final : public SessionCommand {
+class PtzCommandLine final : public AdminCommand {
 public:
     std::string_view usage() const override {
         return "usage: kalix-cli ptz --channel C [--form pan|zoom] STEP... --host ADDR [--port N]\n"
@@ -29,14 +30,16 @@ public:
                "\n";
     }
     std::string_view optionHelp() const override {
-        return "  --channel C      ptz: the channel, 0-15\n"
-               "  --form F         ptz: pan (default) or zoom, the arrows' form\n";
+        static const std::string help = std::string(AdminCommand::optionHelp()) +
+                                        "  --channel C      ptz: the channel, 0-15\n"
+                                        "  --form F         ptz: pan (default) or zoom, the arrows' form\n";
+        return help;
     }
 
-    OptionArity option(std::string_view name) const override {
+    OptionArity adminOption(std::string_view name) const override {
         return name == "--channel" || name == "--form" ? OptionArity::Value : OptionArity::Unknown;
     }
-    std::optional<UsageError> setOption(std::string_view name, std::string_view value) override {
+    std::optional<UsageError> setAdminOption(std::string_view name, std::string_view value) override {
         if (name == "--channel") {
             unsigned c = 0;
             if (!parseNumber(value, c) || c > 15) return UsageError{"invalid channel", std::string(value)};
@@ -63,20 +66,31 @@ public:
         if (auto refused = checkPtzSteps(steps)) return UsageError{*refused, ""};
         return std::nullopt;
     }
-    bool prepare(const CommonOptions& common) override {
+    bool prepareAdmin(const CommonOptions& common) override {
         answer_limit_ = common.answer_limit;
         checkPtzSteps(steps_);
         return true;
     }
 
-    void loginAccepted(SessionRun& run) override {
+    // On the state gathered after the login: everything is checked before
+    // anything is sent.
+    void work(SessionRun& run) override {
+        auto& dvr = run.session();
+        bool allowed = dvr.mayDo(session::Right::Ptz) && dvr.channelVisible(channel_);
+        for (const PtzStep& step : steps_)
+            if (needsPresetRight(step)) allowed = allowed && dvr.administration().mayUsePresets();
+        if (!allowed) {
+            run.out().notice(session::Notice::of(session::NoticeKind::NotAllowed));
+            failed(run);
+            return;
+        }
         // The run ends when the steps are done or the recorder says no; the
         // command keeps its own time.
         run.setDeadline(Clock::now() + std::chrono::hours(24), RunEnd::NoAnswer);
         start(run);
     }
 
-    void event(const session::Event& event, SessionRun& run) override {
+    void answer(const session::Event& event, SessionRun& run) override {
         const auto* answer = std::get_if<session::PtzChannelAnswer>(&event);
         if (answer == nullptr || phase_ != Phase::Asked) return;
         answered(run, answer->ptz);
@@ -117,9 +131,6 @@ private:
     enum class Phase { Idle, Asked, Holding, Waiting, Done };
 
     void start(SessionRun& run) {
-        // The rights that decide what may be sent are checked here once the
-        // administration side reports them; until then every request is
-        // sent and the recorder decides.
         run.session().ptz().requestChannel(channel_, form_);
         phase_ = Phase::Asked;
         wake_ = Clock::now() + answer_limit_;
@@ -130,7 +141,7 @@ private:
                        "ptz channel " + std::to_string(channel_) + (ptz ? " has PTZ" : " has no PTZ"));
         if (!ptz) {
             phase_ = Phase::Done;
-            run.endRun(RunEnd::Refused);
+            failed(run);
             return;
         }
         next_ = 0;
@@ -159,7 +170,7 @@ private:
             ++next_;
         }
         phase_ = Phase::Done;
-        run.endRun(RunEnd::ClosedByClient);
+        done(run);
     }
 
     int channel_ = -1;

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/admin_command.h"
 #include "cli/commands/commands.h"
 #include "cli/json_line.h"
 #include "cli/wall_pictures.h"
@@ -39,7 +40,7 @@ media::StillTime stillTimeOf(protocol::RecorderTime time) {
     return media::StillTime{f.year, f.month + 1, f.day + 1, f.hour, f.minute, f.second};
 }
 
-class SnapshotCommand final : public SessionCommand {
+class SnapshotCommand final : public AdminCommand {
 public:
     std::string_view usage() const override {
         return "usage: kalix-cli snapshot --channel C --out DIR [--format jpeg|bmp|tiff] [--seconds N]\n"
@@ -52,26 +53,25 @@ public:
                "\n";
     }
     std::string_view optionHelp() const override {
-        return "  --channel C      snapshot: the channel, 0-15\n"
-               "  --out DIR        snapshot: the folder of the still (created when missing)\n"
-               "  --format F       snapshot: jpeg (default), bmp or tiff\n"
-               "  --date-format D  snapshot: the caption's date, 0 year-month-day (default),\n"
-               "                   1 month-day-year, 2 day-month-year\n";
+        static const std::string help = std::string(AdminCommand::optionHelp()) +
+                                        "  --channel C      snapshot: the channel, 0-15\n"
+                                        "  --out DIR        snapshot: the folder of the still (created when missing)\n"
+                                        "  --format F       snapshot: jpeg (default), bmp or tiff\n";
+        return help;
     }
 
-    OptionArity option(std::string_view name) const override {
-        return name == "--channel" || name == "--out" || name == "--format" || name == "--date-format"
-                   ? OptionArity::Value
-                   : OptionArity::Unknown;
+    OptionArity adminOption(std::string_view name) const override {
+        return name == "--channel" || name == "--out" || name == "--format" ? OptionArity::Value
+                                                                            : OptionArity::Unknown;
     }
-    std::optional<UsageError> setOption(std::string_view name, std::string_view value) override {
+    std::optional<UsageError> setAdminOption(std::string_view name, std::string_view value) override {
         unsigned n = 0;
         if (name == "--channel") {
             if (!parseNumber(value, n) || n > 15) return UsageError{"invalid channel", std::string(value)};
             channel_ = static_cast<int>(n);
         } else if (name == "--out") {
             out_dir_ = value;
-        } else if (name == "--format") {
+        } else {
             if (value == "jpeg")
                 format_ = media::StillFormat::Jpeg;
             else if (value == "bmp")
@@ -80,9 +80,6 @@ public:
                 format_ = media::StillFormat::Tiff;
             else
                 return UsageError{"invalid format", std::string(value)};
-        } else {
-            if (!parseNumber(value, n) || n > 2) return UsageError{"invalid date format", std::string(value)};
-            date_format_ = static_cast<int>(n);
         }
         return std::nullopt;
     }
@@ -91,7 +88,7 @@ public:
         if (out_dir_.empty()) return UsageError{"missing", "--out"};
         return std::nullopt;
     }
-    bool prepare(const CommonOptions& common) override {
+    bool prepareAdmin(const CommonOptions& common) override {
         wait_ = common.seconds.value_or(std::chrono::seconds(10));
         prepareHeadlessWall(wall_);
         return true;
@@ -102,11 +99,16 @@ public:
     }
     void attachWaker(std::function<void()> wake) override { wake_ = std::move(wake); }
 
-    void loginAccepted(SessionRun& run) override {
+    // On the state gathered after the login: a channel the user may not
+    // watch gives no still.
+    void work(SessionRun& run) override {
+        if (!run.session().channelVisible(channel_)) {
+            run.out().notice(session::Notice::of(session::NoticeKind::NotAllowed));
+            failed(run);
+            return;
+        }
         // The run's end is ours: the picture saved, or the wait over.
         run.setDeadline(Clock::now() + std::chrono::hours(24), RunEnd::NoAnswer);
-        // The rights that hide a channel are checked here once the
-        // administration side reports them.
         waiting_ = true;
         until_ = Clock::now() + wait_;
     }
@@ -132,14 +134,14 @@ public:
         request.height = first_.height;
         request.yuv = true;
         request.picture = std::move(first_.yuv);
-        request.caption = media::stillCaption(stillTimeOf(first_.time), date_format_);
+        request.caption = media::stillCaption(stillTimeOf(first_.time), adminOptions().date_format);
         lock.unlock();
         request.format = format_;
         request.folder = out_dir_;
         const auto written = media::saveStill(request, media::localStillTime());
         if (!written) {
             std::fprintf(stderr, "kalix-cli snapshot: cannot write the still to %s\n", out_dir_.c_str());
-            run.endRun(RunEnd::Refused);
+            failed(run);
             return;
         }
         run.out().line(JsonLine("snapshot")
@@ -149,7 +151,7 @@ public:
                            .str(),
                        "snapshot of channel " + std::to_string(channel_) + ": " + written->string() + " (" +
                            request.caption + ")");
-        run.endRun(RunEnd::ClosedByClient);
+        done(run);
     }
 
 private:
@@ -171,7 +173,6 @@ private:
     int channel_ = -1;
     std::string out_dir_;
     media::StillFormat format_ = media::StillFormat::Jpeg;
-    int date_format_ = 0;
     std::chrono::seconds wait_{10};
     std::function<void()> wake_;
     media::VideoWall wall_;
