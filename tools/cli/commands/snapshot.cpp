@@ -116,7 +116,8 @@ public:
     std::optional<Clock::time_point> wakeAt() const override {
         if (!waiting_) return std::nullopt;
         std::lock_guard lock(first_.mutex);
-        return first_.taken ? Clock::now() : until_;
+        // A picture taken: at once (a time already passed).
+        return first_.taken ? Clock::time_point{} : until_;
     }
 
     void wake(SessionRun& run) override {
