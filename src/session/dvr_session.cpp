@@ -15,6 +15,7 @@ DvrSession::DvrSession(SessionOptions options, EventSink& sink, OperationLogSink
       search_(core_),
       logs_(core_),
       playback_(core_, media_, login_state_, live_, options_),
+      ptz_(core_),
       login_(core_, login_state_, live_),
       administration_(core_, login_state_, media_, options_) {
     core_.handlers().fallback(protocol::PayloadRule::Reason,
@@ -44,6 +45,7 @@ void DvrSession::close() {
     if (playback_.on()) {
         playback_.stop();
     } else if (live_.on()) {
+        ptz_.reset();
         live_.stop();
     } else if (talk_.talking()) {
         talk_.stop();

@@ -8,6 +8,7 @@
 //   search      month, day and event searches and their answers
 //   playback    remote playback: start, PLAY_DATA, controls, stop
 //   logs        the recorder's log and status information
+//   ptz         PTZ_CHANNEL_REQ / ACK, PTZ_MOVE_REQ, PTZ_MOVE_STOP
 //   administration  recording state, rights, channel names and hiding,
 //               stored blocks, the configuration block, reboot, DB init
 //   refusals    every other refusal raises its notice
@@ -32,6 +33,7 @@
 #include "session/login.h"
 #include "session/login_state.h"
 #include "session/media_pipeline.h"
+#include "session/ptz.h"
 #include "session/operation_log_sink.h"
 #include "session/recorder_identity.h"
 #include "session/recorder_logs.h"
@@ -73,7 +75,11 @@ public:
         live_.loginStart();
     }
     void liveRequest(std::uint32_t mask) { live_.request(mask); }
-    void liveStop() { live_.stop(); }
+    // A pending PTZ learn is stopped before live view ends.
+    void liveStop() {
+        ptz_.reset();
+        live_.stop();
+    }
     void audioOnOff(bool on) { live_.audioOnOff(on); }
     bool soundOutput() const { return static_cast<bool>(options_.live_audio.make_output); }
 
@@ -127,6 +133,10 @@ public:
     std::uint32_t playbackChannels() const { return playback_.channelMask(); }
     const RemotePlayback& playback() const { return playback_; }
 
+    // PTZ: the channel choice, commands (sent only once the recorder said
+    // the channel has PTZ), the stop of a movement and the reset.
+    Ptz& ptz() { return ptz_; }
+    const Ptz& ptz() const { return ptz_; }
     // Recorder administration: what the user may do and see, the record
     // button, reboot, database initialisation, the configuration block.
     Administration& administration() { return administration_; }
@@ -166,6 +176,7 @@ private:
     Search search_;
     RecorderLogs logs_;
     RemotePlayback playback_;
+    Ptz ptz_;
     Login login_;
     Administration administration_;
     // -- owner's thread only --

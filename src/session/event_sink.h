@@ -179,6 +179,13 @@ struct PlayChannels {
     friend bool operator==(const PlayChannels&, const PlayChannels&) = default;
 };
 
+// PTZ_CHANNEL_ACK: whether the PTZ channel has a PTZ camera (byte 0 = 1).
+struct PtzChannelAnswer {
+    int channel = 0;
+    bool ptz = false;
+    friend bool operator==(const PtzChannelAnswer&, const PtzChannelAnswer&) = default;
+};
+
 // What the administration feature changed; the owner reads the new state
 // from the session.
 enum class AdminChange : std::uint8_t {
@@ -221,6 +228,7 @@ struct AdminAnswer {
 using Event = std::variant<Notice, MessageBoxRequest, ControlState, LoginAccepted, ConnectFailed,
                            LiveChannels, WindowPost, SearchAnswer, PlaybackChanged, PlayChannels, PlaybackRefused,
                            LogAnswer, StatusAnswer, AdministrationChanged, RightsApplied, AdminAnswer>;
+                           PtzChannelAnswer, AdministrationChanged, RightsApplied, AdminAnswer>;
 
 class EventSink {
 public:

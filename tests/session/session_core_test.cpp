@@ -109,6 +109,8 @@ std::string render(const Event& event) {
                 out << "log " << e.entries.size() << (e.refused ? " refused" : "");
             } else if constexpr (std::is_same_v<T, StatusAnswer>) {
                 out << "status " << e.bytes.size() << (e.refused ? " refused" : "");
+            } else if constexpr (std::is_same_v<T, PtzChannelAnswer>) {
+                out << "ptz " << e.channel << " " << e.ptz;
             } else if constexpr (std::is_same_v<T, AdministrationChanged>) {
                 out << "admin " << int(e.what);
             } else if constexpr (std::is_same_v<T, RightsApplied>) {

@@ -21,7 +21,8 @@ constexpr std::size_t kMaxNameLength = 16;
 constexpr unsigned kMaxSeconds = 1'000'000;
 
 struct Interrupted {};
-using Item = std::variant<session::Event, Interrupted>;
+struct Woken {};
+using Item = std::variant<session::Event, Interrupted, Woken>;
 
 // Session events and the operator's interrupt meet in one queue, which the
 // runner's thread empties.
@@ -90,7 +91,13 @@ public:
                 end_ = deadline_end_.value_or(logged_in_ ? RunEnd::ClosedByClient : RunEnd::NoAnswer);
                 break;
             }
-            if (auto taken = sink.queue.popFor(std::stop_token{}, deadline_ - now)) handle(taken->item);
+            const auto wake = command_.wakeAt();
+            if (wake && *wake <= now) {
+                command_.wake(*this);
+                continue;
+            }
+            const auto until = wake ? std::min(*wake, deadline_) : deadline_;
+            if (auto taken = sink.queue.popFor(std::stop_token{}, until - now)) handle(taken->item);
         }
         command_.beforeClose(*this);
         dvr_.close();
@@ -114,6 +121,7 @@ private:
             endAs(RunEnd::ClosedByClient);
             return;
         }
+        if (std::holds_alternative<Woken>(item)) return;
         const auto& event = std::get<session::Event>(item);
         if (const auto* n = std::get_if<session::Notice>(&event)) {
             // Once a kind-2 notice has closed the session, the one the
@@ -175,6 +183,10 @@ ParsedOptions parseSessionOptions(SessionCommand& command, std::span<const std::
         }
         if (a == "--trace") {
             o.trace = true;
+            continue;
+        }
+        if (!a.starts_with("-")) {
+            if (auto refused = command.positional(a)) return *refused;
             continue;
         }
         const bool common = isCommonValueOption(a);
@@ -259,6 +271,7 @@ RunEnd runSession(SessionCommand& command, std::span<const std::string_view> arg
     // Before the session starts any thread, so that the signals reach only
     // the watch.
     InterruptWatch interrupts([&sink] { sink.queue.push(Item(Interrupted{})); });
+    command.attachWaker([&sink] { sink.queue.push(Item(Woken{})); });
     Run run(command, options, out, dvr);
     dvr.connect();
     return run.runUntilEnd(sink);

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -97,6 +98,18 @@ public:
     // ends the run as the deadline said.
     virtual bool deadlineReached(SessionRun& /*run*/) { return false; }
     virtual void beforeClose(SessionRun& /*run*/) {}
+    // A word on the command line that is no option (ptz's steps); refused
+    // unless the command takes such words.
+    virtual std::optional<UsageError> positional(std::string_view word) {
+        return UsageError{"unknown option", std::string(word)};
+    }
+    // A command that paces its own work asks to be woken at a time; wake()
+    // runs on the runner's thread once that time has come.
+    virtual std::optional<std::chrono::steady_clock::time_point> wakeAt() const { return std::nullopt; }
+    virtual void wake(SessionRun& /*run*/) {}
+    // Given before the session starts: wakes the runner's thread from any
+    // thread (a decoder's, for instance), which then asks wakeAt() again.
+    virtual void attachWaker(std::function<void()> /*wake*/) {}
     virtual void afterClose(SessionRun& /*run*/) {}
 };
 

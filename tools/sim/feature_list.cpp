@@ -28,6 +28,7 @@ std::vector<std::unique_ptr<SimFeature>> makeFeatures(ClientLink& link, SharedSt
     features.push_back(std::make_unique<RecordingSearch>(link, shared.recordings));
     features.push_back(std::make_unique<RemotePlayback>(link, shared.recordings));
     features.push_back(std::make_unique<RecorderLogs>(link));
+    features.push_back(std::make_unique<Ptz>(link, shared.ptz));
     features.push_back(std::make_unique<RecorderAdministration>(link, shared.admin));
     // Last: the oversized unit follows the live answer and its audio.
     features.push_back(std::make_unique<FaultInjection>(link));

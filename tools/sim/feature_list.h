@@ -8,6 +8,7 @@
 #include "sim/client_link.h"
 #include "sim/recording_schedule.h"
 #include "sim/sim_feature.h"
+#include "sim/ptz.h"
 #include "sim/talk.h"
 
 namespace kalix::sim {
@@ -16,6 +17,7 @@ namespace kalix::sim {
 // long as it runs.
 struct SharedState {
     TalkStore talk;
+    PtzLog ptz;
     AdminStore admin;
     // What the recorder holds; set once before the first connection.
     std::shared_ptr<const RecordingSchedule> recordings = std::make_shared<const RecordingSchedule>();

@@ -409,6 +409,12 @@ bool RecorderSim::waitForTalkChunks(std::size_t n, std::chrono::milliseconds tim
     return impl_->shared_.talk.waitForChunks(n, timeout);
 }
 
+std::vector<PtzRecord> RecorderSim::ptzRecords() const { return impl_->shared_.ptz.records(); }
+
+bool RecorderSim::waitForPtzRecords(std::size_t n, std::chrono::milliseconds timeout) const {
+    return impl_->shared_.ptz.waitForCount(n, timeout);
+}
+
 void RecorderSim::sendToClients(protocol::Code code, std::span<const std::uint8_t> payload,
                                 protocol::Fragment fragment) {
     if (payload.size() > protocol::kMaxPayload) {

@@ -19,6 +19,7 @@
 
 #include "protocol/message_catalogue.h"
 #include "protocol/message_header.h"
+#include "sim/ptz.h"
 #include "sim/sim_config.h"
 
 namespace kalix::sim {
@@ -66,6 +67,10 @@ public:
     std::vector<std::vector<std::uint8_t>> talkChunks() const;
     std::vector<std::int16_t> talkDecoded() const;
     bool waitForTalkChunks(std::size_t n, std::chrono::milliseconds timeout) const;
+
+    // PTZ: every PTZ_MOVE_REQ and PTZ_MOVE_STOP received, with its channel.
+    std::vector<PtzRecord> ptzRecords() const;
+    bool waitForPtzRecords(std::size_t n, std::chrono::milliseconds timeout) const;
 
     // Sends one message to every open client connection. A payload above
     // 65,535 bytes cannot be framed and is not sent.

@@ -419,6 +419,12 @@ bool parseOne(ArgumentReader& reader, std::string_view opt, CommandLine& cmd, bo
         c.talk_nack_reason = reason;
         return true;
     }
+    if (opt == "--ptz-channels") {
+        std::uint16_t mask = 0;
+        if (!take(reader, parseWord16, mask, "a 16-bit channel mask")) return false;
+        c.ptz_channels = mask;
+        return true;
+    }
     if (opt == "--talk-out") {
         const auto v = reader.value();
         if (!v) return false;
@@ -592,6 +598,7 @@ A recorder simulator on 127.0.0.1. Runs until SIGINT or SIGTERM.
   --bad-blocks              send the information blocks with wrong sizes
   --talk-nack REASON        refuse every talk request with A_LISTEN_NACK and REASON
   --talk-out FILE           write the talk audio received to FILE (raw) and FILE.pcm
+  --ptz-channels MASK       the channels with a PTZ camera (default 0xffff)
                             (decoded, 16-bit little-endian, interleaved stereo)
   --recordings FILE         play back the recordings of this schedule file (lines
                             "rec CH START END [KIND]", "event KIND MASK TIME [END]",

@@ -185,6 +185,9 @@ struct SimConfig {
     // ".pcm". Empty: kept in memory only.
     std::string talk_out_path;
 
+    // The channels with a PTZ camera: PTZ_CHANNEL_ACK byte 0 is 1 for them.
+    std::uint16_t ptz_channels = 0xFFFF;
+
     // Where every message goes as one JSON line: empty for nowhere, "-" for
     // standard output, otherwise a file that is created or truncated.
     std::string traffic_path;

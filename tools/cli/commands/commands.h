@@ -18,6 +18,8 @@ std::unique_ptr<SessionCommand> makeSearchCommand();
 std::unique_ptr<SessionCommand> makePlayCommand();
 std::unique_ptr<SessionCommand> makeLogsCommand();
 std::unique_ptr<SessionCommand> makeInfoCommand();
+std::unique_ptr<SessionCommand> makePtzCommand();
+std::unique_ptr<SessionCommand> makeSnapshotCommand();
 std::unique_ptr<SessionCommand> makeStatusCommand();
 std::unique_ptr<SessionCommand> makeRecordCommand();
 std::unique_ptr<SessionCommand> makeRebootCommand();
@@ -57,6 +59,8 @@ inline constexpr CommandEntry kCommands[] = {
     {"archive", "list (and play) the archive pairs of a folder", &runArchive},
     {"logs", "log in and list one page of the recorder's log, or the local log; print it to PDF", &runLogsCommand},
     {"info", "log in and list the recorder's system or status information", &runSessionCommand<makeInfoCommand>},
+    {"ptz", "log in and steer the PTZ camera of a channel", &runSessionCommand<makePtzCommand>},
+    {"snapshot", "log in and save a channel's first live picture as a still", &runSessionCommand<makeSnapshotCommand>},
     {"status", "log in and print the recording state, the user's rights and the channels",
      &runSessionCommand<makeStatusCommand>},
     {"record", "log in and press the record button: recording on or off", &runSessionCommand<makeRecordCommand>},
