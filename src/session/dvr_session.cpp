@@ -14,6 +14,7 @@ DvrSession::DvrSession(SessionOptions options, EventSink& sink, OperationLogSink
       talk_(core_, options_),
       search_(core_),
       playback_(core_, media_, login_state_, live_, options_),
+      firmware_(core_),
       login_(core_, login_state_, live_) {
     core_.handlers().fallback(protocol::PayloadRule::Reason,
                               [&sink](const auto& h, auto p) { postRefusal(sink, h, p); });
@@ -49,6 +50,8 @@ void DvrSession::close() {
     // A microphone left running beside live view would go on sending on a
     // connection that is about to close.
     talk_.stopMicrophone();
+    // The upload sends on the connection too.
+    firmware_.stopUpload();
 
     live_.forgetRequest();
     core_.stopKeepAlive();

@@ -7,6 +7,7 @@
 //   talk        A_LISTEN_ACK, A_LISTEN_NACK, the microphone link
 //   search      month, day and event searches and their answers
 //   playback    remote playback: start, PLAY_DATA, controls, stop
+//   firmware    the upgrade request, the file upload and the verdicts
 //   refusals    every other refusal raises its notice
 // The media pipeline (decoders, audio player) belongs to the session and is
 // shared by the features that show pictures. Everything the session has to
@@ -24,6 +25,7 @@
 #include "protocol/message_header.h"
 #include "protocol/unique_fd.h"
 #include "session/event_sink.h"
+#include "session/firmware_upload.h"
 #include "session/live_view.h"
 #include "session/login.h"
 #include "session/login_state.h"
@@ -114,6 +116,13 @@ public:
     std::uint32_t playbackChannels() const { return playback_.channelMask(); }
     const RemotePlayback& playback() const { return playback_; }
 
+    // Firmware upgrade: the request for one module (56 bytes), the upload of
+    // its file once the recorder accepted, the stop.
+    bool firmwareRequest(std::span<const std::uint8_t> payload) { return firmware_.request(payload); }
+    void firmwareUpload(std::filesystem::path file, std::uint32_t tag) { firmware_.startUpload(std::move(file), tag); }
+    void firmwareStop() { firmware_.stopUpload(); }
+    bool firmwareUploading() const { return firmware_.uploading(); }
+
     bool helloReceived() const { return login_state_.hello.load(); }
     bool loggedIn() const { return login_state_.logged_in.load(); }
     bool liveOn() const { return live_.on(); }
@@ -138,6 +147,7 @@ private:
     Talk talk_;
     Search search_;
     RemotePlayback playback_;
+    FirmwareUpload firmware_;
     Login login_;
     // -- owner's thread only --
     bool closed_ = false;

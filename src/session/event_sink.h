@@ -178,8 +178,21 @@ struct PlayChannels {
     friend bool operator==(const PlayChannels&, const PlayChannels&) = default;
 };
 
+// The firmware upload's worker: after every piece but the last (end None),
+// and once when it has ended (the finished look of the progress bar).
+struct FirmwareProgress {
+    enum class End : std::uint8_t { None, Complete, Stopped, NotOpened, ReadFailed, SendFailed };
+    std::uint32_t tag = 0;  // what the owner gave the upload
+    std::uint64_t sent = 0;
+    std::uint64_t size = 0;
+    int percent = 0;  // sent x 100 / size; 100 once the last piece is out
+    End end = End::None;
+    friend bool operator==(const FirmwareProgress&, const FirmwareProgress&) = default;
+};
+
 using Event = std::variant<Notice, MessageBoxRequest, ControlState, LoginAccepted, ConnectFailed,
-                           LiveChannels, WindowPost, SearchAnswer, PlaybackChanged, PlayChannels, PlaybackRefused>;
+                           LiveChannels, WindowPost, SearchAnswer, PlaybackChanged, PlayChannels, PlaybackRefused,
+                           FirmwareProgress>;
 
 class EventSink {
 public:

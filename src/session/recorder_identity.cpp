@@ -82,9 +82,10 @@ std::optional<RecorderIdentity> parseHelloAck(std::span<const std::uint8_t> p) {
     id.web_port = protocol::le16(p.data() + 26);
     for (std::size_t i = 0; i < kFirmwareParts; ++i) {
         const std::uint32_t version = protocol::be32(p.data() + kFirmVerOffset + 4 * i);
-        if (version == 0) continue;
         const auto* name = reinterpret_cast<const char*>(p.data() + kFirmNameOffset + kFirmNameSize * i);
-        id.firmware.push_back({std::string(name, strnlen(name, kFirmNameSize)), version});
+        id.modules[i] = {std::string(name, strnlen(name, kFirmNameSize)), version};
+        if (version == 0) continue;
+        id.firmware.push_back(id.modules[i]);
     }
     id.recorder_kind = recorderKindFor(id.product_number);
     return id;

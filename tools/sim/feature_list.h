@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "sim/client_link.h"
+#include "sim/firmware_upgrade.h"
 #include "sim/recording_schedule.h"
 #include "sim/sim_feature.h"
 #include "sim/talk.h"
@@ -15,6 +16,9 @@ namespace kalix::sim {
 // long as it runs.
 struct SharedState {
     TalkStore talk;
+    // The firmware modules and their stamps; set from the configuration
+    // before the first connection, changed by upgrades.
+    FirmwareStore firmware;
     // What the recorder holds; set once before the first connection.
     std::shared_ptr<const RecordingSchedule> recordings = std::make_shared<const RecordingSchedule>();
 };
