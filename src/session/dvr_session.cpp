@@ -15,7 +15,8 @@ DvrSession::DvrSession(SessionOptions options, EventSink& sink, OperationLogSink
       search_(core_),
       playback_(core_, media_, login_state_, live_, options_),
       firmware_(core_),
-      login_(core_, login_state_, live_) {
+      login_(core_, login_state_, live_),
+      administration_(core_, login_state_, media_, options_) {
     core_.handlers().fallback(protocol::PayloadRule::Reason,
                               [&sink](const auto& h, auto p) { postRefusal(sink, h, p); });
 }

@@ -8,6 +8,8 @@
 //   search      month, day and event searches and their answers
 //   playback    remote playback: start, PLAY_DATA, controls, stop
 //   firmware    the upgrade request, the file upload and the verdicts
+//   administration  recording state, rights, channel names and hiding,
+//               stored blocks, the configuration block, reboot, DB init
 //   refusals    every other refusal raises its notice
 // The media pipeline (decoders, audio player) belongs to the session and is
 // shared by the features that show pictures. Everything the session has to
@@ -22,6 +24,7 @@
 #include <string>
 
 #include "media/audio/sound_in.h"
+#include "session/administration.h"
 #include "protocol/message_header.h"
 #include "protocol/unique_fd.h"
 #include "session/event_sink.h"
@@ -123,6 +126,20 @@ public:
     void firmwareStop() { firmware_.stopUpload(); }
     bool firmwareUploading() const { return firmware_.uploading(); }
 
+    // Recorder administration: what the user may do and see, the record
+    // button, reboot, database initialisation, the configuration block.
+    Administration& administration() { return administration_; }
+    const Administration& administration() const { return administration_; }
+    AdminSend recordButton() { return administration_.recordButton(); }
+    AdminSend reboot() { return administration_.reboot(); }
+    AdminSend databaseInit() { return administration_.databaseInit(); }
+    AdminSend configUpdate(std::span<const std::uint8_t> block) { return administration_.configUpdate(block); }
+    bool mayDo(Right right) const { return administration_.mayDo(right); }
+    bool channelVisible(int channel) const { return administration_.channelVisible(channel); }
+    std::string channelName(int channel) const { return administration_.channelName(channel); }
+    // The session ended itself (a rights message no longer lists the user).
+    bool endRequested() const { return core_.endRequested(); }
+
     bool helloReceived() const { return login_state_.hello.load(); }
     bool loggedIn() const { return login_state_.logged_in.load(); }
     bool liveOn() const { return live_.on(); }
@@ -149,6 +166,7 @@ private:
     RemotePlayback playback_;
     FirmwareUpload firmware_;
     Login login_;
+    Administration administration_;
     // -- owner's thread only --
     bool closed_ = false;
 };

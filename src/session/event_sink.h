@@ -190,9 +190,48 @@ struct FirmwareProgress {
     friend bool operator==(const FirmwareProgress&, const FirmwareProgress&) = default;
 };
 
+// What the administration feature changed; the owner reads the new state
+// from the session.
+enum class AdminChange : std::uint8_t {
+    Rights = 1,     // the user's rights, index or preset byte
+    Channels,       // titles, covert flags, live permissions or hiding
+    Recording,      // the recording flag
+    Cameras,        // CAM_INFO_CHANGE
+    Blocks,         // a stored information block
+    Configuration,  // a configuration block with a correct CRC (21031)
+};
+
+struct AdministrationChanged {
+    AdminChange what = AdminChange::Rights;
+    friend bool operator==(const AdministrationChanged&, const AdministrationChanged&) = default;
+};
+
+// A rights message was applied: what the owner closes or stops because the
+// user lost a right. The search hub's tabs come as WindowPost 21077.
+struct RightsApplied {
+    bool close_search = false;         // the remote search dialog and the window it has open
+    bool close_search_window = false;  // only the window the dialog has open
+    bool stop_playback = false;
+    bool stop_download = false;
+    bool clear_remote_play = false;  // no search right: the remote-play state and the day copies go
+    bool close_ptz = false;
+    friend bool operator==(const RightsApplied&, const RightsApplied&) = default;
+};
+
+// The recorder answered one of our administrative requests.
+enum class AdminRequest : std::uint8_t { RecordOn = 1, RecordOff, Reboot, DatabaseInit, ConfigUpdate };
+
+struct AdminAnswer {
+    AdminRequest request = AdminRequest::RecordOn;
+    bool accepted = false;
+    std::int32_t reason = 0;  // of a refusal
+    bool recording = false;   // the recording flag after a record answer
+    friend bool operator==(const AdminAnswer&, const AdminAnswer&) = default;
+};
+
 using Event = std::variant<Notice, MessageBoxRequest, ControlState, LoginAccepted, ConnectFailed,
                            LiveChannels, WindowPost, SearchAnswer, PlaybackChanged, PlayChannels, PlaybackRefused,
-                           FirmwareProgress>;
+                           FirmwareProgress, AdministrationChanged, RightsApplied, AdminAnswer>;
 
 class EventSink {
 public:

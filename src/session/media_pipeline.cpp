@@ -11,9 +11,17 @@ public:
     explicit DecoderHost(MediaPipeline& pipeline) : pipeline_(pipeline) {}
 
     bool liveFrameWanted(int channel) override {
-        return (pipeline_.video_loss_mask_.load() & (1u << channel)) == 0;
+        const std::uint32_t dropped = pipeline_.video_loss_mask_.load() | pipeline_.hidden_mask_.load();
+        return (dropped & (1u << channel)) == 0;
     }
-    std::string liveTitle(int channel) override { return "CH" + std::to_string(channel + 1); }
+    std::string liveTitle(int channel) override {
+        if (channel >= 0 && channel < 16) {
+            std::lock_guard lock(pipeline_.titles_mutex_);
+            const std::string& title = pipeline_.titles_[static_cast<std::size_t>(channel)];
+            if (!title.empty() || pipeline_.titles_named_) return title;
+        }
+        return "CH" + std::to_string(channel + 1);
+    }
     std::int64_t paneTime(int, const media::FrameItem& item) override {
         const std::int64_t playback = pipeline_.playback_pane_time_.load();
         return playback >= 0 ? playback : item.header.frameTime();
@@ -96,6 +104,12 @@ std::uint32_t MediaPipeline::setVideoLoss(std::uint32_t channel_info_mask) {
     }
     video_loss_mask_ = loss;
     return loss;
+}
+
+void MediaPipeline::setLiveTitles(const std::array<std::string, 16>& titles) {
+    std::lock_guard lock(titles_mutex_);
+    titles_ = titles;
+    titles_named_ = true;
 }
 
 std::array<std::uint64_t, 16> MediaPipeline::picturesShown() const {

@@ -13,6 +13,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <string>
 
 #include "media/audio/audio_block_queue.h"
 #include "media/audio/audio_player.h"
@@ -48,6 +49,12 @@ public:
     std::uint32_t setVideoLoss(std::uint32_t channel_info_mask);
     std::uint32_t videoLossMask() const { return video_loss_mask_.load(); }
     std::array<std::uint64_t, 16> picturesShown() const;
+    // The live caption titles ("CH<n>" until the recorder names them) and
+    // the channels hidden from the user: their live frames are dropped
+    // before decoding.
+    void setLiveTitles(const std::array<std::string, 16>& titles);
+    void setHiddenMask(std::uint32_t mask) { hidden_mask_ = mask; }
+    std::uint32_t hiddenMask() const { return hidden_mask_.load(); }
     // Remote playback: the time the panes show (the last frame's header
     // time); nothing outside playback, where each picture shows its own.
     void setPlaybackPaneTime(std::optional<std::int64_t> time) { playback_pane_time_ = time.value_or(-1); }
@@ -85,7 +92,13 @@ private:
     std::unique_ptr<media::AudioPlayer> audio_player_;
     media::AudioBlockQueue audio_queue_;
 
+    // -- guarded by titles_mutex_ --
+    mutable std::mutex titles_mutex_;
+    std::array<std::string, 16> titles_;
+    bool titles_named_ = false;
+
     std::atomic<std::uint32_t> video_loss_mask_{0};
+    std::atomic<std::uint32_t> hidden_mask_{0};
     std::atomic<std::uint32_t> audio_mask_{0};
     std::atomic<std::int64_t> playback_pane_time_{-1};
 };

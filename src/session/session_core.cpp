@@ -171,7 +171,7 @@ void SessionCore::receiveLoop(std::stop_token stop) {
     auto phase = protocol::MessageReader::Phase::Boundary;
     Clock::time_point deadline{};
 
-    while (!stop.stop_requested()) {
+    while (!stop.stop_requested() && !end_requested_.load()) {
         int wait_ms = -1;
         if (phase != protocol::MessageReader::Phase::Boundary) {
             const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
@@ -231,7 +231,7 @@ void SessionCore::header(const MessageHeader& h) {
 
 bool SessionCore::message(const MessageHeader& h, std::span<const std::uint8_t> payload) {
     handlers_.dispatch(h, payload);
-    return !rx_stop_.stop_requested();
+    return !rx_stop_.stop_requested() && !end_requested_.load();
 }
 
 // ---------------------------------------------------------------- keep-alive

@@ -67,6 +67,11 @@ public:
     // connection down.
     void stopReceiving();
 
+    // Ends the receive loop from a handler (a rights message that no longer
+    // lists the user): the message being handled is the last.
+    void requestEnd() { end_requested_ = true; }
+    bool endRequested() const { return end_requested_.load(); }
+
     bool receiving() const { return receiving_.load(); }
     bool audioFlag() const { return audio_flag_.load(); }
     bool keepAliveRunning() const { return keep_alive_running_.load(); }
@@ -113,6 +118,7 @@ private:
     std::atomic<bool> audio_flag_{false};
     std::atomic<bool> keep_alive_running_{false};
     std::atomic<std::uint8_t> peer_state_{0};
+    std::atomic<bool> end_requested_{false};
 };
 
 }  // namespace kalix::session

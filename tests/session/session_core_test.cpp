@@ -105,6 +105,13 @@ std::string render(const Event& event) {
                 out << "playback-refused " << e.failed;
             } else if constexpr (std::is_same_v<T, PlayChannels>) {
                 out << "play-channels " << std::hex << e.mask;
+            } else if constexpr (std::is_same_v<T, AdministrationChanged>) {
+                out << "admin " << int(e.what);
+            } else if constexpr (std::is_same_v<T, RightsApplied>) {
+                out << "rights " << e.close_search << e.close_search_window << e.stop_playback << e.stop_download
+                    << e.clear_remote_play << e.close_ptz;
+            } else if constexpr (std::is_same_v<T, AdminAnswer>) {
+                out << "admin-answer " << int(e.request) << " " << e.accepted << " " << e.reason;
             } else {
                 out << "post " << int(e.message) << " " << int(e.owner) << " " << e.wparam << " " << e.lparam;
             }

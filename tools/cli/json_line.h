@@ -12,6 +12,8 @@ std::string jsonEscape(std::string_view text);
 class JsonLine {
 public:
     explicit JsonLine(std::string_view event) { add("event", event); }
+    // A plain object, to nest in a line with addRaw().
+    JsonLine() = default;
     JsonLine& add(std::string_view key, std::string_view value);
     JsonLine& add(std::string_view key, const char* value) { return add(key, std::string_view(value)); }
     JsonLine& add(std::string_view key, std::int64_t value);

@@ -83,6 +83,10 @@ public:
         while (!end_) {
             const auto now = Clock::now();
             if (now >= deadline_) {
+                const auto passed = deadline_;
+                if (logged_in_ && deadline_end_ && command_.deadlineReached(*this) &&
+                    (end_ || deadline_ != passed))
+                    continue;
                 end_ = deadline_end_.value_or(logged_in_ ? RunEnd::ClosedByClient : RunEnd::NoAnswer);
                 break;
             }

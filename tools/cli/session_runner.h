@@ -92,6 +92,10 @@ public:
     virtual void configure(session::SessionOptions& /*options*/) {}
     virtual void loginAccepted(SessionRun& /*run*/) {}
     virtual void event(const session::Event& /*event*/, SessionRun& /*run*/) {}
+    // The deadline the command set with setDeadline() has passed. Return
+    // true to go on, having set a later deadline or ended the run; false
+    // ends the run as the deadline said.
+    virtual bool deadlineReached(SessionRun& /*run*/) { return false; }
     virtual void beforeClose(SessionRun& /*run*/) {}
     virtual void afterClose(SessionRun& /*run*/) {}
 };

@@ -17,6 +17,7 @@ std::unique_ptr<SessionCommand> makeTalkCommand();
 std::unique_ptr<SessionCommand> makeSearchCommand();
 std::unique_ptr<SessionCommand> makePlayCommand();
 std::unique_ptr<SessionCommand> makeFirmwareCommand();
+std::unique_ptr<SessionCommand> makeStatusCommand();
 
 using RunCommand = RunEnd (*)(std::span<const std::string_view> args);
 
@@ -43,6 +44,8 @@ inline constexpr CommandEntry kCommands[] = {
     {"play", "log in, play recordings, record picture checksums and snapshots", &runSessionCommand<makePlayCommand>},
     {"firmware", "log in and upgrade the recorder's firmware from the upgrade folder",
      &runSessionCommand<makeFirmwareCommand>},
+    {"status", "log in and print the recording state, the user's rights and the channels",
+     &runSessionCommand<makeStatusCommand>},
 };
 
 // The whole command line after the program's name: the command and its

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "app/firmware_upgrade.h"
+#include "cli/admin_command.h"
 #include "cli/commands/commands.h"
 #include "cli/json_line.h"
 
@@ -43,13 +44,13 @@ std::string stampText(std::optional<std::uint32_t> stamp) {
     return stamp ? std::to_string(*stamp) : std::string("-");
 }
 
-class FirmwareCommand final : public SessionCommand {
+class FirmwareCommand final : public AdminCommand {
 public:
     std::string_view usage() const override {
         return "usage: kalix-cli firmware [--dir DIR] [--dry-run] --host ADDR [--port N] --user NAME\n"
-               "                          --password PASS [--timeout N] [--json]\n"
+               "                          --password PASS [--settle S] [--timeout N] [--json]\n"
                "\n"
-               "Logs in, scans DIR (default LOCATION/Upgrade) for firmware files the way the\n"
+               "Logs in, gathers what the recorder sends for S seconds, scans DIR (default LOCATION/Upgrade) for firmware files the way the\n"
                "upgrade window does and lists every entry and every row. Without --dry-run\n"
                "each row with a file is upgraded in row order: the request, the file in\n"
                "8,000-byte pieces with the progress after each, the recorder's verdict.\n"
@@ -58,16 +59,19 @@ public:
                "\n";
     }
     std::string_view optionHelp() const override {
-        return "  --dir DIR        firmware: the folder of firmware files (default LOCATION/Upgrade)\n"
-               "  --dry-run        firmware: scan and list, send nothing\n";
+        if (help_.empty())
+            help_ = std::string(AdminCommand::optionHelp()) +
+                    "  --dir DIR        firmware: the folder of firmware files (default LOCATION/Upgrade)\n"
+                    "  --dry-run        firmware: scan and list, send nothing\n";
+        return help_;
     }
 
-    OptionArity option(std::string_view name) const override {
+    OptionArity adminOption(std::string_view name) const override {
         if (name == "--dir") return OptionArity::Value;
         if (name == "--dry-run") return OptionArity::Flag;
         return OptionArity::Unknown;
     }
-    std::optional<UsageError> setOption(std::string_view name, std::string_view value) override {
+    std::optional<UsageError> setAdminOption(std::string_view name, std::string_view value) override {
         if (name == "--dir") {
             if (value.empty()) return UsageError{"invalid folder", std::string(value)};
             dir_ = std::filesystem::path(value);
@@ -77,8 +81,7 @@ public:
         return std::nullopt;
     }
 
-    bool prepare(const CommonOptions& common) override {
-        answer_limit_ = common.answer_limit;
+    bool prepareAdmin(const CommonOptions& common) override {
         if (!dir_) {
             const std::filesystem::path location =
                 common.location.empty() ? std::filesystem::path(defaultLocation()) : std::filesystem::path(common.location);
@@ -92,30 +95,24 @@ public:
         return true;
     }
 
-    void loginAccepted(SessionRun& run) override {
+    void work(SessionRun& run) override {
         const auto identity = run.session().identity();
-        if (!identity) {
-            run.endRun(RunEnd::EndedByRecorder);
-            return;
-        }
+        if (!identity) return failed(run);
         modules_ = app::recorderModules(*identity);
         const auto scan = app::scanUpgradeFolder(
             *dir_, modules_, app::firmwareRowCount(identity->product_major, identity->product_minor));
         printScan(scan, run);
         if (scan.accepted == 0) {
             run.out().notice(session::Notice::of(session::NoticeKind::Firmware, 1));
-            run.endRun(RunEnd::Refused);
-            return;
+            return failed(run);
         }
-        if (dry_run_) {
-            run.endRun(RunEnd::ClosedByClient);
-            return;
-        }
+        if (dry_run_) return done(run);
         link_ = std::make_unique<SessionFirmwareLink>(run.session());
         upgrade_ = std::make_unique<FirmwareUpgrade>(scan, modules_, *link_);
         FirmwareUpgrade::Listener listener;
         listener.requested = [this, &run](const UpgradeRow&) { waitForAnswer(run); };
         listener.skipped = [&run](const UpgradeRow& row) {
+            // Not refuse(): the next rows still go.
             run.out().line(JsonLine("refused")
                                .add("reason", "the file changed since the scan: " + row.slot->file)
                                .str(),
@@ -136,8 +133,8 @@ public:
         finishIfOver(run);
     }
 
-    void event(const session::Event& event, SessionRun& run) override {
-        if (!upgrade_ || run.ending()) return;
+    void answer(const session::Event& event, SessionRun& run) override {
+        if (!upgrade_) return;
         if (const auto* post = std::get_if<session::WindowPost>(&event)) {
             if (post->owner != session::Owner::Firmware) return;
             const bool accepted = post->message == session::WindowMessage::FirmwareAccepted;
@@ -155,7 +152,7 @@ public:
         finishIfOver(run);
     }
 
-    void beforeClose(SessionRun&) override {
+    void beforeClose(SessionRun& /*run*/) override {
         // A row still waiting when the session ends had no verdict.
         if (upgrade_ && upgrade_->currentRow()) upgrade_->noAnswer();
     }
@@ -166,13 +163,9 @@ private:
         return std::string(home ? home : ".") + "/Kalix";
     }
 
-    void waitForAnswer(SessionRun& run) const {
-        run.setDeadline(std::chrono::steady_clock::now() + answer_limit_, RunEnd::NoAnswer);
-    }
-
     void finishIfOver(SessionRun& run) {
         if (!over_) return;
-        run.endRun(done_ == expected_ ? RunEnd::ClosedByClient : RunEnd::Refused);
+        if (done_ == expected_) done(run); else failed(run);
     }
 
     void printScan(const app::FirmwareScan& scan, SessionRun& run) const {
@@ -219,7 +212,7 @@ private:
 
     std::optional<std::filesystem::path> dir_;
     bool dry_run_ = false;
-    std::chrono::seconds answer_limit_{30};
+    mutable std::string help_;
     std::vector<app::RecorderModule> modules_;
     std::unique_ptr<SessionFirmwareLink> link_;
     std::unique_ptr<FirmwareUpgrade> upgrade_;
