@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "app/firmware_scan.h"
+#include "session/dvr_session.h"
 #include "session/event_sink.h"
 
 namespace kalix::app {
@@ -43,6 +44,20 @@ public:
     // The file of row `row` (from 1); progress comes back tagged with it.
     virtual void startUpload(const std::filesystem::path& file, int row) = 0;
     virtual void stopUpload() = 0;
+};
+
+// The link over a session: requests, the upload worker and its stop.
+class SessionFirmwareLink final : public FirmwareLink {
+public:
+    explicit SessionFirmwareLink(session::DvrSession& dvr) : dvr_(dvr) {}
+    bool sendRequest(const FirmwareRequest& request) override { return dvr_.firmwareRequest(request); }
+    void startUpload(const std::filesystem::path& file, int row) override {
+        dvr_.firmwareUpload(file, static_cast<std::uint32_t>(row));
+    }
+    void stopUpload() override { dvr_.firmwareStop(); }
+
+private:
+    session::DvrSession& dvr_;
 };
 
 enum class RowResult : std::uint8_t { None, Done, Refused, DataFailed, Failed, Stopped, NoAnswer };

@@ -101,9 +101,8 @@ TEST_F(Firmware, UpgradesEveryRowInOrderWithPiecesAndVerdicts) {
     const auto requests = trafficWith(sim, R"("name":"FW_UPDATE_REQ")");
     ASSERT_EQ(requests.size(), 2u);
     // 4 zero bytes, the stamp, 8 zero bytes, the module, 4 zero bytes, the name.
-    EXPECT_TRUE(contains(requests[0], R"("payload":"00000000")" "00000bb8" "0000000000000000" "00" "00000000"
-                                      "4d41494e"));
-    EXPECT_EQ(trafficWith(sim, "received, ").size(), 2u) << sim.trafficText();
+    EXPECT_TRUE(contains(requests[0], "0000000000000bb8" "0000000000000000" "00" "00000000" "4d41494e")) << requests[0];
+    EXPECT_EQ(trafficWith(sim, R"("name":"FW_DATA_RX_DONE")").size(), 2u);
 }
 
 TEST_F(Firmware, TheRecorderReportsTheNewStampAfterItsRestart) {
@@ -152,7 +151,7 @@ TEST_F(Firmware, DataFailureMidWayStopsThatUploadAndTheNextRowArrivesWhole) {
     // after its own 16,000 bytes, not after leftovers of the first file.
     EXPECT_EQ(results[1],
               R"({"event":"firmware_result","row":2,"module":3,"result":"data_failed","reason":4,"status_id":5193})");
-    EXPECT_EQ(trafficWith(sim, "firmware data failed, reason 4").size(), 2u) << sim.trafficText();
+    EXPECT_EQ(trafficWith(sim, R"("name":"FW_DATA_RX_FAIL")").size(), 2u);
 }
 
 TEST_F(Firmware, AFailedUpgradeIsReportedWithItsReason) {

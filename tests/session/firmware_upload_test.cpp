@@ -101,8 +101,12 @@ TEST(FirmwareUpload, FilesGoInPiecesOfEightThousandTheLastMarked) {
         EXPECT_EQ(progress.back().end, FirmwareProgress::End::Complete);
         EXPECT_EQ(progress.back().percent, 100);
         EXPECT_EQ(progress.back().tag, 3u);
-        if (c.size == 20000) EXPECT_EQ(progress[0].percent, 40);
-        if (c.size == 8001) EXPECT_EQ(progress[0].percent, 99);  // 8000 x 100 / 8001, rounded down
+        if (c.size == 20000) {
+            EXPECT_EQ(progress[0].percent, 40);
+        }
+        if (c.size == 8001) {
+            EXPECT_EQ(progress[0].percent, 99);  // 8000 x 100 / 8001, rounded down
+        }
         std::filesystem::remove(path);
     }
 }

@@ -27,19 +27,6 @@ using app::UpgradeRow;
 // that stops reading makes the sends fail.
 constexpr auto kUploadAllowance = 24h;
 
-class SessionFirmwareLink final : public app::FirmwareLink {
-public:
-    explicit SessionFirmwareLink(session::DvrSession& dvr) : dvr_(dvr) {}
-    bool sendRequest(const app::FirmwareRequest& request) override { return dvr_.firmwareRequest(request); }
-    void startUpload(const std::filesystem::path& file, int row) override {
-        dvr_.firmwareUpload(file, static_cast<std::uint32_t>(row));
-    }
-    void stopUpload() override { dvr_.firmwareStop(); }
-
-private:
-    session::DvrSession& dvr_;
-};
-
 std::string stampText(std::optional<std::uint32_t> stamp) {
     return stamp ? std::to_string(*stamp) : std::string("-");
 }
@@ -107,7 +94,7 @@ public:
             return failed(run);
         }
         if (dry_run_) return done(run);
-        link_ = std::make_unique<SessionFirmwareLink>(run.session());
+        link_ = std::make_unique<app::SessionFirmwareLink>(run.session());
         upgrade_ = std::make_unique<FirmwareUpgrade>(scan, modules_, *link_);
         FirmwareUpgrade::Listener listener;
         listener.requested = [this, &run](const UpgradeRow&) { waitForAnswer(run); };
@@ -214,7 +201,7 @@ private:
     bool dry_run_ = false;
     mutable std::string help_;
     std::vector<app::RecorderModule> modules_;
-    std::unique_ptr<SessionFirmwareLink> link_;
+    std::unique_ptr<app::SessionFirmwareLink> link_;
     std::unique_ptr<FirmwareUpgrade> upgrade_;
     bool over_ = false;
     int expected_ = 0;
