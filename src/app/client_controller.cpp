@@ -40,6 +40,7 @@ constexpr ControlId kUnavailableControls[] = {
     ControlId::Save,                  // picture saving and its job timer
     ControlId::Load,                  // image file preview
     ControlId::FirmUp,                // firmware upgrade
+    ControlId::Record,                // recording on the recorder (user rights)
     ControlId::PositionSlider,        // local player seeking
 };
 
@@ -132,6 +133,7 @@ void ClientController::press(ControlId control) {
         case ControlId::Full: return pressFull();
         case ControlId::Connect: return pressConnect();
         case ControlId::RSearch: return pressRSearch();
+        case ControlId::FirmUp: return pressFirmUp();
         case ControlId::RSetup: return pressRSetup();
         case ControlId::LSetup: return pressLSetup();
         case ControlId::Quit: return view_.endDialog();
@@ -256,6 +258,14 @@ void ClientController::pressRSearch() {
         case RemoteSearchAccess::Refused: return requestNotice(session::Notice::of(session::NoticeKind::NotAllowed));
         case RemoteSearchAccess::Open: return view_.openRemoteSearch();
     }
+}
+
+// FirmUp: with a logged-in session the window scans the upgrade folder and
+// asks (notice 0x0B) before the upgrade window opens. The recorder's rights
+// table has no entry for firmware, so no right is checked.
+void ClientController::pressFirmUp() {
+    if (!loggedIn() || cdMode()) return;
+    view_.openFirmware();
 }
 
 // The recorder's own set-up pages in the browser, for users allowed to

@@ -142,6 +142,9 @@ public:
     // RSearch: the remote search dialog opens (application-modal); the
     // window hands its hub over with setRemoteSearch().
     virtual void openRemoteSearch() {}
+    // FirmUp: the upgrade folder is scanned and, after the operator's OK,
+    // the upgrade window opens; nothing while one is open.
+    virtual void openFirmware() {}
 };
 
 struct ControllerDeps {
@@ -264,6 +267,7 @@ private:
     PlaybackSession* playbackSession() const;
     void pressConnect();
     void pressRSearch();
+    void pressFirmUp();
     void pressRSetup();
     void pressRecord();
     // What the recorder's rights and channel tables change in the window.

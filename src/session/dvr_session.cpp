@@ -16,6 +16,7 @@ DvrSession::DvrSession(SessionOptions options, EventSink& sink, OperationLogSink
       logs_(core_),
       playback_(core_, media_, login_state_, live_, options_),
       ptz_(core_),
+      firmware_(core_),
       login_(core_, login_state_, live_),
       administration_(core_, login_state_, media_, options_) {
     core_.handlers().fallback(protocol::PayloadRule::Reason,
@@ -53,6 +54,8 @@ void DvrSession::close() {
     // A microphone left running beside live view would go on sending on a
     // connection that is about to close.
     talk_.stopMicrophone();
+    // The upload sends on the connection too.
+    firmware_.stopUpload();
 
     live_.forgetRequest();
     core_.stopKeepAlive();

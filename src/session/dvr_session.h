@@ -9,6 +9,7 @@
 //   playback    remote playback: start, PLAY_DATA, controls, stop
 //   logs        the recorder's log and status information
 //   ptz         PTZ_CHANNEL_REQ / ACK, PTZ_MOVE_REQ, PTZ_MOVE_STOP
+//   firmware    the upgrade request, the file upload and the verdicts
 //   administration  recording state, rights, channel names and hiding,
 //               stored blocks, the configuration block, reboot, DB init
 //   refusals    every other refusal raises its notice
@@ -29,6 +30,7 @@
 #include "protocol/message_header.h"
 #include "protocol/unique_fd.h"
 #include "session/event_sink.h"
+#include "session/firmware_upload.h"
 #include "session/live_view.h"
 #include "session/login.h"
 #include "session/login_state.h"
@@ -137,6 +139,13 @@ public:
     // the channel has PTZ), the stop of a movement and the reset.
     Ptz& ptz() { return ptz_; }
     const Ptz& ptz() const { return ptz_; }
+    // Firmware upgrade: the request for one module (56 bytes), the upload of
+    // its file once the recorder accepted, the stop.
+    bool firmwareRequest(std::span<const std::uint8_t> payload) { return firmware_.request(payload); }
+    void firmwareUpload(std::filesystem::path file, std::uint32_t tag) { firmware_.startUpload(std::move(file), tag); }
+    void firmwareStop() { firmware_.stopUpload(); }
+    bool firmwareUploading() const { return firmware_.uploading(); }
+
     // Recorder administration: what the user may do and see, the record
     // button, reboot, database initialisation, the configuration block.
     Administration& administration() { return administration_; }
@@ -177,6 +186,7 @@ private:
     RecorderLogs logs_;
     RemotePlayback playback_;
     Ptz ptz_;
+    FirmwareUpload firmware_;
     Login login_;
     Administration administration_;
     // -- owner's thread only --

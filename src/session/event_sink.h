@@ -184,6 +184,16 @@ struct PtzChannelAnswer {
     int channel = 0;
     bool ptz = false;
     friend bool operator==(const PtzChannelAnswer&, const PtzChannelAnswer&) = default;
+// The firmware upload's worker: after every piece but the last (end None),
+// and once when it has ended (the finished look of the progress bar).
+struct FirmwareProgress {
+    enum class End : std::uint8_t { None, Complete, Stopped, NotOpened, ReadFailed, SendFailed };
+    std::uint32_t tag = 0;  // what the owner gave the upload
+    std::uint64_t sent = 0;
+    std::uint64_t size = 0;
+    int percent = 0;  // sent x 100 / size; 100 once the last piece is out
+    End end = End::None;
+    friend bool operator==(const FirmwareProgress&, const FirmwareProgress&) = default;
 };
 
 // What the administration feature changed; the owner reads the new state
@@ -229,6 +239,7 @@ using Event = std::variant<Notice, MessageBoxRequest, ControlState, LoginAccepte
                            LiveChannels, WindowPost, SearchAnswer, PlaybackChanged, PlayChannels, PlaybackRefused,
                            LogAnswer, StatusAnswer, AdministrationChanged, RightsApplied, AdminAnswer>;
                            PtzChannelAnswer, AdministrationChanged, RightsApplied, AdminAnswer>;
+                           FirmwareProgress, AdministrationChanged, RightsApplied, AdminAnswer>;
 
 class EventSink {
 public:

@@ -86,6 +86,9 @@ std::optional<RecorderIdentity> parseHelloAck(std::span<const std::uint8_t> p) {
         id.modules.push_back({std::string(name, strnlen(name, kFirmNameSize)), version});
         if (version == 0) continue;
         id.firmware.push_back(id.modules.back());
+        id.modules[i] = {std::string(name, strnlen(name, kFirmNameSize)), version};
+        if (version == 0) continue;
+        id.firmware.push_back(id.modules[i]);
     }
     id.recorder_kind = recorderKindFor(id.product_number);
     return id;

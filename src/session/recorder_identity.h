@@ -32,6 +32,9 @@ struct RecorderIdentity {
     };
     std::vector<Firmware> firmware;  // parts whose version is non-zero
     std::vector<Firmware> modules;   // every part, by its module number
+    // All 20 entries by position: the position is the module number that
+    // firmware files and the upgrade request refer to.
+    std::array<Firmware, 20> modules{};
     std::int32_t recorder_kind = 0;
 
     std::string macText() const;  // "xx-xx-xx-xx-xx-xx"

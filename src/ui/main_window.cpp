@@ -31,6 +31,7 @@
 #include "ui/widgets/time_display.h"
 #include "ui/dialogs/local_setup_dialog.h"
 #include "ui/dialogs/notice_dialog.h"
+#include "ui/dialogs/firmware_dialog.h"
 #include "ui/dialogs/remote_search_dialog.h"
 #include "ui/qt_settings_store.h"
 #include "ui/resource_bundle.h"
@@ -354,6 +355,7 @@ std::unique_ptr<session::DvrSession> MainWindow::makeSession(const app::ConnectR
 
 void MainWindow::onEvent(const session::Event& event) {
     if (ended_) return;
+    if (firmware_) static_cast<FirmwareDialog*>(firmware_.data())->onEvent(event);
     controller_->handle(event);
     // The log and information answers belong to the remote search's pages.
     if (std::holds_alternative<session::LogAnswer>(event) || std::holds_alternative<session::StatusAnswer>(event)) {
@@ -433,9 +435,11 @@ void MainWindow::showNotice(const app::NoticeBox& box) {
     // is never answered; it frees the place for the next notice all the
     // same.
     auto answered = std::make_shared<bool>(false);
-    connect(dialog, &NoticeDialog::answered, this, [this, answered](NoticeDialog::Answer) {
+    const bool firmware_question = box.notice.is(session::NoticeKind::Firmware) && box.notice.detail == 0;
+    connect(dialog, &NoticeDialog::answered, this, [this, answered, firmware_question](NoticeDialog::Answer answer) {
         *answered = true;
         if (controller_) controller_->noticeClosed();
+        if (firmware_question && answer == NoticeDialog::Answer::Accepted) openFirmwareDialog();
     });
     connect(dialog, &QObject::destroyed, this, [this, answered] {
         if (!*answered && controller_) controller_->noticeClosed();
@@ -532,6 +536,48 @@ void MainWindow::openRemoteSearch() {
     });
     remote_search_ = dialog;
     controller_->setRemoteSearch(&dialog->hub());
+    dialog->centreOn(this);
+    dialog->show();
+}
+
+void MainWindow::openFirmware() {
+    session::DvrSession* session = controller_->session();
+    const auto identity = session ? session->identity() : std::nullopt;
+    if (!identity || firmware_) return;
+    firmware_modules_ = app::recorderModules(*identity);
+    firmware_scan_ = app::scanUpgradeFolder(app::upgradeFolder(settings_), firmware_modules_,
+                                            app::firmwareRowCount(identity->product_major, identity->product_minor));
+    controller_->requestNotice(
+        session::Notice::of(session::NoticeKind::Firmware, firmware_scan_->accepted == 0 ? 1 : 0, session::Owner::Firmware));
+}
+
+void MainWindow::openFirmwareDialog() {
+    session::DvrSession* session = controller_->session();
+    if (!session || !session->loggedIn() || !firmware_scan_ || firmware_) return;
+    // The window may outlive the session (a disconnect): the link asks the
+    // controller for the session at every call.
+    class ControllerLink final : public app::FirmwareLink {
+    public:
+        explicit ControllerLink(app::ClientController& c) : c_(c) {}
+        bool sendRequest(const app::FirmwareRequest& r) override {
+            return c_.session() != nullptr && c_.session()->firmwareRequest(r);
+        }
+        void startUpload(const std::filesystem::path& file, int row) override {
+            if (c_.session()) c_.session()->firmwareUpload(file, static_cast<std::uint32_t>(row));
+        }
+        void stopUpload() override {
+            if (c_.session()) c_.session()->firmwareStop();
+        }
+
+    private:
+        app::ClientController& c_;
+    };
+    firmware_link_ = std::make_unique<ControllerLink>(*controller_);
+    auto* dialog = new FirmwareDialog(*firmware_scan_, firmware_modules_, *firmware_link_, this);
+    dialog->setOpacityByte(settings_.alpha(app::OpacitySlot::FirmwareUpgrade));
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowModality(Qt::ApplicationModal);
+    firmware_ = dialog;
     dialog->centreOn(this);
     dialog->show();
 }

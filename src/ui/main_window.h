@@ -21,6 +21,7 @@
 #include "app/client_controller.h"
 #include "app/client_profile.h"
 #include "app/connect_history.h"
+#include "app/firmware_upgrade.h"
 #include "app/local_settings.h"
 #include "app/settings_store.h"
 #include "app/operation_log.h"
@@ -142,6 +143,8 @@ private:
     void openEventJumpBar() override;
     void closeEventJumpBar() override;
     void openRemoteSearch() override;
+    void openFirmware() override;
+    void openFirmwareDialog();
 
     void createControls();
     void addRecorderCommands(QWidget* button);
@@ -173,6 +176,11 @@ private:
     QPointer<FullScreenBar> bar_;
     QPointer<QWidget> notice_;
     QPointer<QWidget> remote_search_;
+    // FirmUp: the scan waits for the operator's OK, then the upgrade window.
+    QPointer<QWidget> firmware_;
+    std::optional<app::FirmwareScan> firmware_scan_;
+    std::vector<app::RecorderModule> firmware_modules_;
+    std::unique_ptr<app::FirmwareLink> firmware_link_;
     // The searches the open search dialog sends through the session.
     std::unique_ptr<app::SearchRequests> search_requests_;
     QTimer save_job_timer_;

@@ -33,6 +33,8 @@ public:
     void wallFullScreenChanged() override { ++full_screen_changes; }
     void openRemoteSearch() override { ++searches; }
     int searches = 0;
+    void openFirmware() override { ++firmware; }
+    int firmware = 0;
     void startSaveJobTimer() override { save_timer = true; }
     void stopSaveJobTimer() override { save_timer = false; }
     bool save_timer = false;
@@ -150,7 +152,7 @@ TEST(ClientController, StartUpSavesMixerLogsAndOpensConnect) {
     EXPECT_EQ(rig.log.entries()[0].action, 1u);
     // The playback bar and the unavailable controls stay disabled.
     for (int i = 0; i < kPlaybackButtons; ++i) EXPECT_FALSE(rig.enabled(playbackButton(i))) << i;
-    for (ControlId c : {ControlId::LSearch, ControlId::Save, ControlId::FirmUp, ControlId::Pan})
+    for (ControlId c : {ControlId::LSearch, ControlId::Save, ControlId::Pan})
         EXPECT_FALSE(rig.enabled(c));
     EXPECT_FALSE(rig.enabled(static_cast<ControlId>(299)));
 
@@ -450,6 +452,19 @@ TEST(ClientController, RSearchFollowsTheAccountOnFirstVersionRecorders) {
     EXPECT_EQ(other.view.searches, 0);
     ASSERT_EQ(other.view.notices.size(), 1u);
     EXPECT_TRUE(other.view.notices[0].notice.is(session::NoticeKind::NotAllowed));
+}
+
+TEST(ClientController, FirmUpOpensTheUpgradeOnlyWithALoggedInSession) {
+    Rig idle;
+    idle.controller->start();
+    idle.controller->press(ControlId::FirmUp);
+    EXPECT_EQ(idle.view.firmware, 0);
+
+    Rig logged_in;
+    logged_in.login(1, 0);
+    logged_in.controller->press(ControlId::FirmUp);
+    EXPECT_EQ(logged_in.view.firmware, 1);
+    EXPECT_TRUE(logged_in.view.notices.empty());  // no right is asked for
 }
 
 TEST(ClientController, SearchAnswersReachTheOpenSearchDialogOnly) {

@@ -11,6 +11,7 @@ seconds=${2:-600}
 shift $(($# < 2 ? $# : 2))
 targets=("$@")
 ((${#targets[@]})) || targets=(fuzz_receive_dispatch fuzz_frame_parsers fuzz_archive_reader)
+((${#targets[@]})) || targets=(fuzz_receive_dispatch fuzz_frame_parsers fuzz_firmware_file)
 
 finds="$build/tests/fuzz/finds"
 mkdir -p "$finds"
@@ -22,6 +23,7 @@ for target in "${targets[@]}"; do
   mkdir -p "$corpus"
   if [[ $target == fuzz_receive_dispatch ]]; then python3 "$here/make_seeds.py" "$corpus"; fi
   if [[ $target == fuzz_archive_reader ]]; then python3 "$here/make_archive_seeds.py" "$corpus"; fi
+  if [[ $target == fuzz_firmware_file ]]; then python3 "$here/make_firmware_seeds.py" "$corpus"; fi
   echo "[fuzz] $target for ${seconds}s"
   if ! "$build/tests/fuzz/$target" -max_total_time="$seconds" -max_len=70000 \
       -timeout=60 -rss_limit_mb=4096 -print_final_stats=1 \

@@ -118,6 +118,8 @@ std::string render(const Event& event) {
                     << e.clear_remote_play << e.close_ptz;
             } else if constexpr (std::is_same_v<T, AdminAnswer>) {
                 out << "admin-answer " << int(e.request) << " " << e.accepted << " " << e.reason;
+            } else if constexpr (std::is_same_v<T, FirmwareProgress>) {
+                out << "firmware-progress " << e.tag << " " << e.sent << " " << e.size << " " << int(e.end);
             } else {
                 out << "post " << int(e.message) << " " << int(e.owner) << " " << e.wparam << " " << e.lparam;
             }

@@ -19,7 +19,7 @@ std::shared_ptr<const RecordingSchedule> recordingsFor(const SimConfig& config, 
 
 std::vector<std::unique_ptr<SimFeature>> makeFeatures(ClientLink& link, SharedState& shared) {
     std::vector<std::unique_ptr<SimFeature>> features;
-    features.push_back(std::make_unique<IdentityLogin>(link));
+    features.push_back(std::make_unique<IdentityLogin>(link, &shared.firmware));
     features.push_back(std::make_unique<LiveView>(link));
     // After live view: its audio starts once the live answer is out and
     // stops before the stop's acknowledgement.
@@ -30,6 +30,7 @@ std::vector<std::unique_ptr<SimFeature>> makeFeatures(ClientLink& link, SharedSt
     features.push_back(std::make_unique<RecorderLogs>(link));
     features.push_back(std::make_unique<Ptz>(link, shared.ptz));
     features.push_back(std::make_unique<RecorderAdministration>(link, shared.admin));
+    features.push_back(std::make_unique<FirmwareUpgrade>(link, shared.firmware));
     // Last: the oversized unit follows the live answer and its audio.
     features.push_back(std::make_unique<FaultInjection>(link));
     return features;

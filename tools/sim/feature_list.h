@@ -6,6 +6,7 @@
 
 #include "sim/administration.h"
 #include "sim/client_link.h"
+#include "sim/firmware_upgrade.h"
 #include "sim/recording_schedule.h"
 #include "sim/sim_feature.h"
 #include "sim/ptz.h"
@@ -19,6 +20,9 @@ struct SharedState {
     TalkStore talk;
     PtzLog ptz;
     AdminStore admin;
+    // The firmware modules and their stamps; set from the configuration
+    // before the first connection, changed by upgrades.
+    FirmwareStore firmware;
     // What the recorder holds; set once before the first connection.
     std::shared_ptr<const RecordingSchedule> recordings = std::make_shared<const RecordingSchedule>();
 };

@@ -42,7 +42,9 @@ void IdentityLogin::onHello(std::span<const std::uint8_t> payload) {
         refuse(config.wrong_password_reason);
         return;
     }
-    const std::vector<std::uint8_t> ack = buildHelloAck(config);
+    SimConfig answer = config;
+    if (firmware_) answer.firmware = firmware_->modules();
+    const std::vector<std::uint8_t> ack = buildHelloAck(answer);
     if (!link_.sendMessage(Code::HELLO48_ACK, ack, link_.replyPieces())) return;
     const bool again = link_.markLoggedIn();
     link_.event("login " + login->user);

@@ -9,13 +9,17 @@
 #include <span>
 
 #include "sim/client_link.h"
+#include "sim/firmware_upgrade.h"
 #include "sim/sim_feature.h"
 
 namespace kalix::sim {
 
 class IdentityLogin final : public SimFeature {
 public:
-    explicit IdentityLogin(ClientLink& link) : link_(link) {}
+    // With `firmware`, the login answer reports its modules and stamps (they
+    // change with an upgrade) instead of the configured ones.
+    explicit IdentityLogin(ClientLink& link, const FirmwareStore* firmware = nullptr)
+        : link_(link), firmware_(firmware) {}
 
     void registerHandlers(HandlerTable& table) override;
 
@@ -26,6 +30,7 @@ private:
     void refuse(std::int32_t reason);
 
     ClientLink& link_;
+    const FirmwareStore* firmware_ = nullptr;
 };
 
 }  // namespace kalix::sim

@@ -201,6 +201,7 @@ bool RecorderSim::Impl::start() {
         return false;
     }
     shared_.recordings = recordingsFor(config_, FrameTime::now().seconds);
+    shared_.firmware.reset(config_.firmware);
     if (!shared_.talk.open(config_.talk_out_path)) {
         event(0, "cannot create the talk files " + config_.talk_out_path + "[.pcm]");
         return false;
@@ -402,6 +403,10 @@ std::size_t RecorderSim::connectionCount() const {
 }
 
 std::vector<std::vector<std::uint8_t>> RecorderSim::talkChunks() const { return impl_->shared_.talk.chunks(); }
+std::vector<FirmwareStore::Upgrade> RecorderSim::firmwareUpgrades() const { return impl_->shared_.firmware.upgrades(); }
+std::vector<std::pair<std::string, std::uint32_t>> RecorderSim::firmwareModules() const {
+    return impl_->shared_.firmware.modules();
+}
 
 std::vector<std::int16_t> RecorderSim::talkDecoded() const { return impl_->shared_.talk.decoded(); }
 

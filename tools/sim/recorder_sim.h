@@ -20,6 +20,7 @@
 #include "protocol/message_catalogue.h"
 #include "protocol/message_header.h"
 #include "sim/ptz.h"
+#include "sim/firmware_upgrade.h"
 #include "sim/sim_config.h"
 
 namespace kalix::sim {
@@ -71,6 +72,10 @@ public:
     // PTZ: every PTZ_MOVE_REQ and PTZ_MOVE_STOP received, with its channel.
     std::vector<PtzRecord> ptzRecords() const;
     bool waitForPtzRecords(std::size_t n, std::chrono::milliseconds timeout) const;
+    // Every firmware upload that reached its verdict, and the stamps the
+    // modules run now.
+    std::vector<FirmwareStore::Upgrade> firmwareUpgrades() const;
+    std::vector<std::pair<std::string, std::uint32_t>> firmwareModules() const;
 
     // Sends one message to every open client connection. A payload above
     // 65,535 bytes cannot be framed and is not sent.

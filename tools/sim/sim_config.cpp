@@ -245,6 +245,46 @@ bool parseOne(ArgumentReader& reader, std::string_view opt, CommandLine& cmd, bo
         c.firmware.emplace_back(std::string(v->substr(0, eq)), static_cast<std::uint32_t>(*seconds));
         return true;
     }
+    if (opt == "--fw-refuse") {
+        std::int32_t reason = 0;
+        if (!take(reader, parseSigned, reason, "a reason number")) return false;
+        c.firmware_upgrade.refuse = reason;
+        return true;
+    }
+    if (opt == "--fw-update-fail") {
+        std::int32_t reason = 0;
+        if (!take(reader, parseSigned, reason, "a reason number")) return false;
+        c.firmware_upgrade.update_fail = reason;
+        return true;
+    }
+    if (opt == "--fw-data-fail") {
+        const auto v = reader.value();
+        if (!v) return false;
+        const auto colon = v->find(':');
+        const auto bytes = parseUnsigned(v->substr(0, colon), 0xFFFFFFFFFFu);
+        const auto reason = colon == std::string_view::npos ? std::optional<std::int32_t>(1)
+                                                            : parseSigned(v->substr(colon + 1));
+        if (!bytes || !reason) return reader.fail("expected BYTES[:REASON]");
+        c.firmware_upgrade.data_fail = std::pair{*bytes, *reason};
+        return true;
+    }
+    if (opt == "--fw-close-after") {
+        const auto v = reader.value();
+        if (!v) return false;
+        const auto bytes = parseUnsigned(*v, 0xFFFFFFFFFFu);
+        if (!bytes) return reader.fail("expected a byte count");
+        c.firmware_upgrade.close_after = *bytes;
+        return true;
+    }
+    if (opt == "--fw-flash-ms" || opt == "--fw-restart-ms") {
+        const auto v = reader.value();
+        if (!v) return false;
+        const auto ms = parseUnsigned(*v, 3'600'000);
+        if (!ms) return reader.fail("expected milliseconds");
+        (opt == "--fw-flash-ms" ? c.firmware_upgrade.flash_time : c.firmware_upgrade.restart_after) =
+            std::chrono::milliseconds(*ms);
+        return true;
+    }
     if (opt == "--bye") {
         std::int32_t reason = 0;
         if (!take(reader, parseSigned, reason, "a reason number")) return false;
@@ -554,6 +594,15 @@ A recorder simulator on 127.0.0.1. Runs until SIGINT or SIGTERM.
   --feature N               feature byte (default 0x08)
   --web-port N              web setup port (default 80)
   --firm NAME=SECONDS       a firmware part and its time stamp (repeatable, up to 20)
+  --fw-refuse REASON        refuse every firmware upgrade with FW_UPDATE_NACK and REASON
+  --fw-data-fail N[:REASON] answer FW_DATA_RX_FAIL (reason 1 by default) once N bytes
+                            of an upload are in
+  --fw-update-fail REASON   end every upgrade with FW_UPDATE_FAIL and REASON
+  --fw-close-after N        close the connection once N bytes of an upload are in
+  --fw-flash-ms MS          time from FW_DATA_RX_DONE to the verdict (default 300)
+  --fw-restart-ms MS        after an upgrade with no further request for MS the
+                            recorder restarts: every connection closes, the next login
+                            reports the new stamps (default 2000; 0: never)
   --hello-length N          send a login answer of N bytes instead of 768
   --bye REASON              refuse every login with BYE48 and this reason
   --wrong-password-reason N reason of the BYE48 for a wrong login (default 2)

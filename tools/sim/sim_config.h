@@ -88,6 +88,26 @@ struct RecordingSettings {
     std::optional<std::pair<std::uint64_t, std::int32_t>> fail_after;
 };
 
+// Firmware upgrade: what the recorder answers to FW_UPDATE_REQ and the
+// upload that follows, and how it restarts afterwards.
+struct FirmwareSettings {
+    // Refuse every request with FW_UPDATE_NACK and this reason.
+    std::optional<std::int32_t> refuse;
+    // After this many bytes of an upload: FW_DATA_RX_FAIL with the reason,
+    // the rest ignored.
+    std::optional<std::pair<std::uint64_t, std::int32_t>> data_fail;
+    // After the data: FW_UPDATE_FAIL with this reason instead of FW_UPDATE_DONE.
+    std::optional<std::int32_t> update_fail;
+    // Close the connection once this many bytes of an upload are in.
+    std::optional<std::uint64_t> close_after;
+    // From FW_DATA_RX_DONE to the verdict.
+    std::chrono::milliseconds flash_time{300};
+    // After FW_UPDATE_DONE with no further request for this long the
+    // recorder restarts: every connection is closed and the next login
+    // reports the new stamps. 0: no restart.
+    std::chrono::milliseconds restart_after{2000};
+};
+
 // A request refused on demand with its _NACK and a reason (see
 // fault_injection.h for the requests that can be refused).
 struct Refusal {
@@ -174,6 +194,7 @@ struct SimConfig {
     VideoSettings video;
     AudioSettings audio;
     RecordingSettings recordings;
+    FirmwareSettings firmware_upgrade;
     std::vector<Refusal> refusals;
     AdminSettings admin;
 

@@ -20,6 +20,7 @@ std::unique_ptr<SessionCommand> makeLogsCommand();
 std::unique_ptr<SessionCommand> makeInfoCommand();
 std::unique_ptr<SessionCommand> makePtzCommand();
 std::unique_ptr<SessionCommand> makeSnapshotCommand();
+std::unique_ptr<SessionCommand> makeFirmwareCommand();
 std::unique_ptr<SessionCommand> makeStatusCommand();
 std::unique_ptr<SessionCommand> makeRecordCommand();
 std::unique_ptr<SessionCommand> makeRebootCommand();
@@ -61,6 +62,8 @@ inline constexpr CommandEntry kCommands[] = {
     {"info", "log in and list the recorder's system or status information", &runSessionCommand<makeInfoCommand>},
     {"ptz", "log in and steer the PTZ camera of a channel", &runSessionCommand<makePtzCommand>},
     {"snapshot", "log in and save a channel's first live picture as a still", &runSessionCommand<makeSnapshotCommand>},
+    {"firmware", "log in and upgrade the recorder's firmware from the upgrade folder",
+     &runSessionCommand<makeFirmwareCommand>},
     {"status", "log in and print the recording state, the user's rights and the channels",
      &runSessionCommand<makeStatusCommand>},
     {"record", "log in and press the record button: recording on or off", &runSessionCommand<makeRecordCommand>},
