@@ -251,7 +251,8 @@ LocalPlayer::Step LocalPlayer::readBackward() {
         target = *next_back_;
         next_back_.reset();
     } else {
-        if (!have_current_) return Step::Reopen;
+        // The first unit of a .vid links to itself: nothing is earlier.
+        if (!have_current_ || current_.offset <= kFirstUnitOffset) return Step::Reopen;
         target = current_.previousLink();
         // Links point back; anything else would loop for ever.
         if (target >= kFirstUnitOffset && target >= current_.offset) {
