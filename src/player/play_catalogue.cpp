@@ -1,112 +1,42 @@
 #include "player/play_catalogue.h"
 
-#include <algorithm>
-#include <array>
-#include <fstream>
-
-#include "archive/archive_reader.h"
+#include "archive/local_catalogue.h"
 
 namespace kalix::player {
-namespace {
 
-constexpr std::size_t kMaxListed = 100'000;
-
-struct Listed {
-    std::filesystem::path idx;
-    archive::ArchivePair pair;
-    bool join_previous = false;
-    bool join_next = false;
-};
-
-bool hasOurSignature(const std::filesystem::path& idx) {
-    std::array<char, 16> head{};
-    std::ifstream in(idx, std::ios::binary);
-    if (!in.read(head.data(), head.size())) return false;
-    return std::string_view(head.data(), archive::kSignatureCompared) == archive::kSignatureKind3;
+PlayerSegment toPlayerSegment(const archive::LocalCatalogue& catalogue, std::size_t i) {
+    const archive::PlaySegment& s = catalogue.segments[i];
+    PlayerSegment p;
+    p.has_audio = s.has_audio;
+    p.block_index = static_cast<int>(s.block_index);
+    p.media_path = s.media_path.string();
+    p.start = s.start_time;
+    p.play_from = s.play_from;
+    p.end = s.end_time;
+    // The catalogue only lists pairs whose offsets fit the files' 32-bit words.
+    p.start_offset = static_cast<std::uint32_t>(s.start_offset);
+    p.video_mask = s.video_mask;
+    p.audio_mask = s.audio_mask;
+    p.block_begin = static_cast<std::uint32_t>(s.block_begin);
+    p.block_end = static_cast<std::uint32_t>(s.block_end);
+    if (s.pair < catalogue.pairs.size() && s.block_index < catalogue.pairs[s.pair].block_records.size())
+        p.seek_position = catalogue.pairs[s.pair].block_records[s.block_index].seek_position;
+    p.join_previous = s.join_previous;
+    p.join_next = s.join_next;
+    return p;
 }
 
-}  // namespace
-
 PlayCatalogue buildPlayCatalogue(const std::filesystem::path& path, protocol::RecorderTime t) {
-    PlayCatalogue result;
-    std::vector<std::filesystem::path> files;
+    archive::CatalogueRequest request;
+    request.time = t;
+    request.events = false;
     std::error_code ec;
-    if (std::filesystem::is_directory(path, ec)) {
-        for (std::filesystem::directory_iterator it(path, ec), end; !ec && it != end && files.size() < kMaxListed;
-             it.increment(ec))
-            if (it->path().extension() == ".idx") files.push_back(it->path());
-        std::sort(files.begin(), files.end());
-    } else {
-        files.push_back(path);
-    }
-
-    std::vector<Listed> listed;
-    for (const auto& f : files) {
-        if (!hasOurSignature(f)) {
-            result.skipped.push_back({f.string(), "not an archive index"});
-            continue;
-        }
-        Listed l;
-        l.idx = f;
-        if (!l.pair.open(f)) {
-            result.skipped.push_back({f.string(), l.pair.failure()});
-            continue;
-        }
-        listed.push_back(std::move(l));
-    }
-    std::stable_sort(listed.begin(), listed.end(), [](const Listed& a, const Listed& b) {
-        return a.pair.summary().first_time < b.pair.summary().first_time;
-    });
-    // Pairs split for size stay next to each other.
-    for (std::size_t i = 0; i < listed.size(); ++i) {
-        const std::uint32_t s = listed[i].pair.idxTrailer().split_time;
-        if (s == 0) continue;
-        for (std::size_t j = i + 1; j < listed.size(); ++j)
-            if (listed[j].pair.header().split_time == s) {
-                std::rotate(listed.begin() + static_cast<std::ptrdiff_t>(i + 1),
-                            listed.begin() + static_cast<std::ptrdiff_t>(j),
-                            listed.begin() + static_cast<std::ptrdiff_t>(j + 1));
-                break;
-            }
-    }
-    for (std::size_t i = 0; i < listed.size(); ++i) {
-        const std::uint32_t in = listed[i].pair.header().split_time;
-        const std::uint32_t out = listed[i].pair.idxTrailer().split_time;
-        listed[i].join_previous = i > 0 && in != 0 && in == listed[i - 1].pair.idxTrailer().split_time;
-        listed[i].join_next = i + 1 < listed.size() && out != 0 && out == listed[i + 1].pair.header().split_time;
-    }
-
-    bool marked = false;
-    for (auto& l : listed) {
-        auto& pair = l.pair;
-        const auto& blocks = pair.blocks();
-        for (std::uint32_t i = 0; i < blocks.size(); ++i) {
-            const auto begin = pair.blockBegin(i);
-            const auto end = pair.blockEnd(i);
-            if (!begin || !end) continue;
-            const auto& b = blocks[i];
-            PlayerSegment s;
-            s.block_index = static_cast<int>(i);
-            s.media_path = pair.vidPath().string();
-            s.start = s.play_from = b.start_time;
-            s.end = b.end_time;
-            s.video_mask = b.video_mask;
-            s.audio_mask = b.video_mask & b.audio_mask;
-            s.has_audio = s.audio_mask != 0;
-            s.block_begin = static_cast<std::uint32_t>(*begin);
-            s.block_end = static_cast<std::uint32_t>(*end);
-            s.start_offset = s.block_begin;
-            s.seek_position = b.seek_position;
-            s.join_previous = i == 0 && l.join_previous;
-            s.join_next = i + 1 == blocks.size() && l.join_next;
-            if (!marked && s.start <= t && t <= s.end) {
-                marked = true;
-                s.play_from = t;
-                if (const auto hit = pair.locateAtOrAfter(i, t)) s.start_offset = hit->entry.video_offset;
-            }
-            result.segments.push_back(std::move(s));
-        }
-    }
+    const archive::LocalCatalogue local = std::filesystem::is_directory(path, ec)
+                                              ? archive::buildLocalCatalogue(path, request)
+                                              : archive::buildLocalCatalogue(std::vector{path}, request);
+    PlayCatalogue result;
+    for (std::size_t i = 0; i < local.segments.size(); ++i) result.segments.push_back(toPlayerSegment(local, i));
+    for (const auto& s : local.skipped) result.skipped.push_back({s.path.string(), s.reason});
     return result;
 }
 

@@ -9,6 +9,10 @@
 
 #include "player/play_segment.h"
 
+namespace kalix::archive {
+struct LocalCatalogue;
+}
+
 namespace kalix::player {
 
 struct SkippedPair {
@@ -20,6 +24,9 @@ struct PlayCatalogue {
     Catalogue segments;
     std::vector<SkippedPair> skipped;
 };
+
+// One segment of the local catalogue, as the player takes it.
+PlayerSegment toPlayerSegment(const archive::LocalCatalogue& catalogue, std::size_t i);
 
 // PATH is the archive folder or one .idx (that pair alone).
 PlayCatalogue buildPlayCatalogue(const std::filesystem::path& path, protocol::RecorderTime t);
