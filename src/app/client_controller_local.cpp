@@ -50,6 +50,8 @@ bool ClientController::startLocalPlayback(protocol::RecorderTime t) {
     start.first = player::Command::Forward;
     start.speed = 1;
     local_->start(start);
+    for (int i = 0; i < kPlaybackButtons; ++i)
+        if (i != 4) setEnabled(playbackButton(i), true);  // 344 (recording) keeps its own state
     view_.openTimeDisplay();
     view_.openEventJumpBar();
     view_.buttonsChanged();
@@ -62,6 +64,8 @@ void ClientController::stopLocalPlayback() {
     local_->stop();
     local_.reset();
     wall_.setDisplayMode(media::DisplayMode::None);
+    for (int i = 0; i < kPlaybackButtons; ++i)
+        if (i != 4) setEnabled(playbackButton(i), false);
     view_.closeTimeDisplay();
     view_.closeEventJumpBar();
     view_.buttonsChanged();

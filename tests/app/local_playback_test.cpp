@@ -123,6 +123,7 @@ TEST_F(ControllerLocalTest, ThePlaybackBarAndTheSlowButtonsCommandThePlayer) {
     EXPECT_TRUE(controller_->localPlaybackActive());
     EXPECT_TRUE(view_.time_display);
     EXPECT_TRUE(view_.jump_bar);
+    EXPECT_TRUE(controller_->buttonState(playbackButton(1)).enabled);
     ASSERT_TRUE(eventually([&] { return controller_->localStatus()->time >= kT0 + 10; }));
     EXPECT_EQ(controller_->playbackStatus()->mode, session::PlayMode::Forward);
     EXPECT_EQ(controller_->localStatus()->slider_range, 599u);
@@ -142,6 +143,7 @@ TEST_F(ControllerLocalTest, ThePlaybackBarAndTheSlowButtonsCommandThePlayer) {
     EXPECT_FALSE(controller_->localPlaybackActive());
     EXPECT_FALSE(controller_->localStatus());
     EXPECT_FALSE(view_.jump_bar);
+    EXPECT_FALSE(controller_->buttonState(playbackButton(1)).enabled);
 }
 
 TEST_F(ControllerLocalTest, AnEventJumpStartsAgainAtTheEvent) {
