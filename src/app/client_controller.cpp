@@ -92,6 +92,7 @@ ClientController::ClientController(ControllerDeps deps)
       playback_override_(deps.playback),
       audio_choice_([&wall = deps.wall](int channel) { return wall.view().isChannelVisible(channel); }) {
     if (!pause_) pause_ = [](std::chrono::milliseconds d) { std::this_thread::sleep_for(d); };
+    deps_archive_folder_ = std::move(deps.archive_folder);
 }
 
 ClientController::~ClientController() { shutdown(); }
@@ -151,6 +152,7 @@ void ClientController::press(ControlId control) {
 }
 
 void ClientController::sliderMoved(ControlId slider, std::uint32_t position) {
+    if (slider == ControlId::PositionSlider && local_) return local_->seek(position);
     if (slider != ControlId::VolumeSlider || muted_) return;
     volume_ = std::min<std::uint32_t>(position, media::kMixerFullScale);
     mixer_.setVolume(volume_);
@@ -586,6 +588,7 @@ void ClientController::shutdown() {
     if (shut_down_) return;
     shut_down_ = true;
     if (remote_search_) remote_search_->close();
+    stopLocalPlayback();
     audio_choice_.select(-1);
     if (session_) {
         if (session_->liveOn()) {

@@ -8,6 +8,7 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -15,6 +16,7 @@
 #include <vector>
 
 #include "app/audio_channel_choice.h"
+#include "app/local_playback.h"
 #include "app/mixer_control.h"
 #include "app/operation_log.h"
 #include "app/playback_display.h"
@@ -167,7 +169,13 @@ struct ControllerDeps {
     // Stands in for the session's remote playback (tests); none: the
     // controller's own session.
     PlaybackSession* playback = nullptr;
+    // The archive folder local playback reads ("Download" below the
+    // storage location); empty: no local playback.
+    std::function<std::filesystem::path()> archive_folder{};
 };
+
+// The playback bar's mode for a local player state (slow states as their direction).
+session::PlayMode localPlayMode(player::Command state);
 
 class ClientController final : public RemotePlayStarter {
 public:
@@ -233,6 +241,19 @@ public:
     // The window's 100 ms redraw tick: the playback position is taken over
     // into the remote-play state.
     void playbackTick();
+    // -- local playback --
+    // Starts local playback at t from the archive folder's catalogue (any
+    // running local player is stopped first). No segment holds or follows
+    // t: notice 0x40000 and false. Refused while remote playback runs.
+    bool startLocalPlayback(protocol::RecorderTime t);
+    void stopLocalPlayback();
+    // The events the event-jump bar walks in local playback, in list order.
+    void setLocalEvents(std::vector<JumpEvent> events) { local_events_ = std::move(events); }
+    void clearLocalEvents() { local_events_.clear(); }
+    std::optional<LocalStatus> localStatus() const;
+    // The .vid of the segment playing (bookmarks); empty without a player.
+    std::string localPlaybackPath() const;
+
     ButtonState eventJumpState(EventJumpButton button) const;
     void pressEventJump(EventJumpButton button);
 
@@ -260,6 +281,8 @@ private:
     void pressSplit(int index);
     void pressPlayback(int index);
     void pressRemotePlayback(ControlId control);
+    void pressLocalPlayback(ControlId control);
+    void pressLocalEventJump(EventJumpButton button);
     void stopRemotePlayback();
     void playbackBegan();
     void playbackEnded();
@@ -318,6 +341,9 @@ private:
     std::unique_ptr<PlaybackSession> session_playback_;  // over session_
     PlaybackSession* playback_override_;
     RemotePlayState play_state_;
+    std::function<std::filesystem::path()> deps_archive_folder_;
+    std::unique_ptr<LocalPlayback> local_;
+    std::vector<JumpEvent> local_events_;
     bool time_display_open_ = false;
     bool event_jump_bar_open_ = false;
     RemoteSearchHub* remote_search_ = nullptr;

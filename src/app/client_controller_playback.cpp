@@ -31,7 +31,8 @@ void ClientController::pressPlayback(int index) {
     switch (wall_.displayMode()) {
         case media::DisplayMode::RemotePlayback: return pressRemotePlayback(control);
         case media::DisplayMode::Live: break;
-        default: return;  // local playback: the player's commands, once this client has a player
+        case media::DisplayMode::LocalPlayback: return pressLocalPlayback(control);
+        default: return;
     }
     // In live view the fourth button freezes and thaws the pictures; the
     // other playback buttons do nothing.
@@ -167,6 +168,14 @@ void ClientController::clearRemotePlayState() {
 }
 
 std::optional<PlaybackStatus> ClientController::playbackStatus() const {
+    if (const auto local = localStatus()) {
+        PlaybackStatus status;
+        status.origin = PlayOrigin::TimeSearch;
+        status.mode = localPlayMode(local->state);
+        status.speed = std::clamp(local->speed, -6, 6);
+        status.position = local->time;
+        return status;
+    }
     if (!remotePlaybackShown()) return std::nullopt;
     PlaybackStatus status;
     status.origin = play_state_.origin();
@@ -186,6 +195,15 @@ void ClientController::playbackTick() {
 }
 
 ButtonState ClientController::eventJumpState(EventJumpButton button) const {
+    if (local_) {
+        switch (button) {
+            case EventJumpButton::SlowBackward:
+            case EventJumpButton::SlowForward: return ButtonState{true, false};
+            case EventJumpButton::PreviousEvent:
+            case EventJumpButton::NextEvent: return ButtonState{!local_events_.empty(), false};
+            default: return ButtonState{false, false};
+        }
+    }
     const bool jump = button == EventJumpButton::PreviousEvent || button == EventJumpButton::NextEvent;
     const PlaybackSession* p = playbackSession();
     const bool available = jump && remotePlaybackShown() && play_state_.eventKind() && p && p->playbackOn();
@@ -194,6 +212,7 @@ ButtonState ClientController::eventJumpState(EventJumpButton button) const {
 
 void ClientController::pressEventJump(EventJumpButton button) {
     if (!eventJumpState(button).enabled) return;
+    if (local_) return pressLocalEventJump(button);
     PlaybackSession* p = playbackSession();
     const auto direction = button == EventJumpButton::PreviousEvent ? session::JumpDirection::Backward
                                                                      : session::JumpDirection::Forward;

@@ -1,6 +1,7 @@
 // kalix: the desktop client.
 //
 //   kalix [--demo] [--demo-restricted] [--demo-playback] [--demo-search DIR] [--rgb] [--quit-after SECONDS]
+//   kalix [--demo] [--demo-playback] [--demo-search DIR] [--local-play T] [--rgb] [--quit-after SECONDS]
 //         [--screenshot FILE.png] [--full-screen-shot FILE.png] [--layout N] [--full-screen]
 //         [--notice KIND] [--debug]
 //
@@ -101,9 +102,14 @@ int main(int argc, char** argv) {
         QStringLiteral("demo-search"),
         QStringLiteral("Once logged in, go through the remote search, write its windows to DIR and play from the timeline."),
         QStringLiteral("DIR"));
+    const QCommandLineOption local_play(
+        QStringLiteral("local-play"),
+        QStringLiteral("Start local playback at T (seconds since 1970) from the storage location's Download folder."),
+        QStringLiteral("T"));
     const QCommandLineOption debug(QStringLiteral("debug"),
                                    QStringLiteral("Print the debug console's lines on standard error (as KALIX_DEBUG=1)."));
     for (const auto* o : {&demo, &rgb, &quit_after, &screenshot, &full_shot, &layout, &full, &notice, &demo_playback, &demo_search, &debug, &demo_restricted})
+    for (const auto* o : {&demo, &rgb, &quit_after, &screenshot, &full_shot, &layout, &full, &notice, &demo_playback, &demo_search, &local_play, &debug})
         parser.addOption(*o);
     parser.process(app);
     if (parser.isSet(debug)) kalix::app::enableDebugConsole(true);
@@ -201,6 +207,11 @@ int main(int argc, char** argv) {
     }
 
     if (parser.isSet(demo_search)) new kalix::ui::DemoSearchScript(window, parser.value(demo_search));
+
+    if (parser.isSet(local_play)) {
+        const auto t = static_cast<kalix::protocol::RecorderTime>(parser.value(local_play).toULongLong());
+        QTimer::singleShot(500, &window, [&window, t] { window.controller().startLocalPlayback(t); });
+    }
 
     int status = 0;
     if (parser.isSet(quit_after)) {

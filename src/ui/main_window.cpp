@@ -1,5 +1,9 @@
 #include "ui/main_window.h"
 
+#include <filesystem>
+
+#include "archive/archive_writer.h"
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -198,6 +202,13 @@ MainWindow::MainWindow(MainWindowSetup setup, QWidget* parent)
     deps.version = setup_.version;
     deps.storage = setup_.storage;
     deps.playback = setup_.playback;
+    // Local playback reads the pairs in Download below the storage
+    // location; from a CD, below the current directory.
+    deps.archive_folder = [this] {
+        if (setup_.storage == app::StorageMode::ReadOnlyMedium)
+            return std::filesystem::current_path() / "Download";
+        return archive::downloadFolder(settings_.location);
+    };
     // The pauses of the shutdown steps and of a frozen wall are short; the
     // window keeps them on its own thread, as the controller expects.
     deps.pause = [](std::chrono::milliseconds d) { std::this_thread::sleep_for(d); };
@@ -209,6 +220,7 @@ MainWindow::MainWindow(MainWindowSetup setup, QWidget* parent)
     playback_timer_.setInterval(kTimeDisplayRedraw);
     connect(&playback_timer_, &QTimer::timeout, this, [this] {
         controller_->playbackTick();
+        followLocalSlider();
         update(kStatusStripRect);
     });
     std::vector<media::WallRect> monitors;
@@ -276,8 +288,10 @@ void MainWindow::createControls() {
         connect(s, &SkinSlider::sliderMessage, this, [this](SliderMessage message, int control, int at) {
             // Grabbing the position slider and seeking belong to the local
             // player; the volume follows every move and the release.
-            if (message != SliderMessage::Grabbed)
-                controller_->sliderMoved(static_cast<ControlId>(control), static_cast<std::uint32_t>(at));
+            // The local player seeks once, where the slider is let go.
+            const bool on_position_bar = control == static_cast<int>(ControlId::PositionSlider);
+            if (message == SliderMessage::Grabbed || (on_position_bar && message != SliderMessage::Released)) return;
+            controller_->sliderMoved(static_cast<ControlId>(control), static_cast<std::uint32_t>(at));
         });
     }
     buttonsChanged();
@@ -684,8 +698,20 @@ QPixmap MainWindow::fullScreenShot() {
 // ---------------------------------------------------------------- painting
 
 bool MainWindow::positionBarShown() const {
-    // The position bar belongs to remote playback.
-    return wall_.displayMode() == media::DisplayMode::RemotePlayback;
+    // The position bar belongs to remote and local playback.
+    return wall_.displayMode() == media::DisplayMode::RemotePlayback ||
+           wall_.displayMode() == media::DisplayMode::LocalPlayback;
+}
+
+// The local player's stretch and position, unless the operator holds the
+// slider.
+void MainWindow::followLocalSlider() {
+    const auto local = controller_->localStatus();
+    SkinSlider* slider = sliders_[static_cast<int>(ControlId::PositionSlider)];
+    if (!local || slider->grabbed()) return;
+    const int range = static_cast<int>(std::min<std::uint32_t>(local->slider_range, 0x7FFFFFFF));
+    if (slider->maximum() != range) slider->setRange(0, range);
+    slider->setValue(static_cast<int>(std::min<std::uint32_t>(local->slider_position, static_cast<std::uint32_t>(range))));
 }
 
 void MainWindow::paintEvent(QPaintEvent* event) {

@@ -155,6 +155,7 @@ private:
     void enterFullScreen();
     void leaveFullScreen();
     bool positionBarShown() const;
+    void followLocalSlider();
 
     MainWindowSetup setup_;
     std::unique_ptr<app::SettingsStore> store_;

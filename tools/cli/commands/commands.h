@@ -32,6 +32,9 @@ using RunCommand = RunEnd (*)(std::span<const std::string_view> args);
 RunEnd runArchive(std::span<const std::string_view> args);
 // config get|set: the word after the command chooses the command.
 RunEnd runConfigCommand(std::span<const std::string_view> args);
+// Local commands on archive pairs, without a recorder.
+RunEnd runArchive(std::span<const std::string_view> args);
+RunEnd runArchivePlay(std::span<const std::string_view> args);
 
 // A command over a recorder session, run by the session runner.
 template <std::unique_ptr<SessionCommand> (*make)()>
@@ -70,6 +73,7 @@ inline constexpr CommandEntry kCommands[] = {
     {"reboot", "log in and ask the recorder to reboot", &runSessionCommand<makeRebootCommand>},
     {"db-init", "log in and ask the recorder to initialise its database", &runSessionCommand<makeDbInitCommand>},
     {"config", "log in and get or set the recorder's configuration block", &runConfigCommand},
+    {"archive", "play archive pairs without a recorder (archive play)", &runArchive},
 };
 
 // The whole command line after the program's name: the command and its
