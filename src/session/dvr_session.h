@@ -7,6 +7,8 @@
 //   talk        A_LISTEN_ACK, A_LISTEN_NACK, the microphone link
 //   search      month, day and event searches and their answers
 //   playback    remote playback: start, PLAY_DATA, controls, stop
+//   download    backup searches, the size of a range, the transfer into
+//               archive pairs
 //   refusals    every other refusal raises its notice
 // The media pipeline (decoders, audio player) belongs to the session and is
 // shared by the features that show pictures. Everything the session has to
@@ -23,6 +25,7 @@
 #include "media/audio/sound_in.h"
 #include "protocol/message_header.h"
 #include "protocol/unique_fd.h"
+#include "session/download.h"
 #include "session/event_sink.h"
 #include "session/live_view.h"
 #include "session/login.h"
@@ -114,6 +117,22 @@ public:
     std::uint32_t playbackChannels() const { return playback_.channelMask(); }
     const RemotePlayback& playback() const { return playback_; }
 
+    // Backup download: the backup calendar's searches (answers are
+    // SearchAnswer marked backup), "Calculate" (DownloadSize), its cancel,
+    // "Backup" and "Stop". The transfer reports progress as window posts,
+    // every closed pair as ArchivePairClosed and its end as DownloadEnded.
+    void backupMonth() { download_.requestMonth(); }
+    void backupDay(int year, int month1, int day1) { download_.requestDay(year, month1, day1); }
+    void downloadSize(const DownloadRange& range) { download_.calculate(range); }
+    void cancelCapacityCalculation() { download_.cancelCalculation(); }
+    bool downloadStart(const DownloadRange& range, const ArchiveStoreFactory& make_store) {
+        return download_.start(range, make_store);
+    }
+    void downloadStop() { download_.stop(); }
+    bool downloading() const { return download_.active(); }
+    bool downloadSizePending() const { return download_.sizePending(); }
+    bool backupSearchPending() const { return download_.searchPending(); }
+
     bool helloReceived() const { return login_state_.hello.load(); }
     bool loggedIn() const { return login_state_.logged_in.load(); }
     bool liveOn() const { return live_.on(); }
@@ -138,6 +157,7 @@ private:
     Talk talk_;
     Search search_;
     RemotePlayback playback_;
+    Download download_;
     Login login_;
     // -- owner's thread only --
     bool closed_ = false;
