@@ -75,9 +75,11 @@ void Download::cancelCalculation() {
     core_.send(Code::CAPA_CAL_CANCEL);
 }
 
-bool Download::start(const DownloadRange& range, const ArchiveStoreFactory& make_store) {
+bool Download::start(const DownloadRange& range, const ArchiveStoreFactory& make_store, std::uint32_t expected_kib) {
+    // Held until TRANS_DATA_REQ is out: a writer that fails at once ends
+    // the transfer (and sends TRANS_OFF_REQ) only after it.
+    std::lock_guard end_lock(end_mutex_);
     {
-        std::lock_guard end_lock(end_mutex_);
         std::lock_guard lock(writer_mutex_);
         if (writer_) return false;
         off_sent_ = false;
@@ -85,10 +87,10 @@ bool Download::start(const DownloadRange& range, const ArchiveStoreFactory& make
         const std::int32_t kind = login_state_.recorder_kind.load();
         auto store = make_store ? make_store(kind, [this](const ArchivePairClosed& pair) { core_.post(pair); })
                                 : nullptr;
-        writer_ = std::make_unique<TransferWriter>(std::move(store), core_.sink(), kind, [this] { writeFailed(); });
+        writer_ = std::make_unique<TransferWriter>(std::move(store), core_.sink(), [this] { writeFailed(); });
         active_ = true;
     }
-    core_.post(WindowPost{WindowMessage::ProgressOpen, Owner::MainWindow, 0});
+    core_.post(WindowPost{WindowMessage::ProgressOpen, Owner::MainWindow, expected_kib});
     protocol::trace("Send... TRANS_DATA_REQ...\n");
     core_.send(Code::TRANS_DATA_REQ, rangePayload(range));
     return true;
@@ -134,9 +136,8 @@ void Download::end(DownloadEndReason reason) {
 }
 
 void Download::writeFailed() {
-    // On the writer thread: tell the recorder at once, and let a thread of
-    // our own collect the writer and end the transfer.
-    sendStopOnce();
+    // On the writer thread, which cannot join itself: a thread of our own
+    // stops the recorder, collects the writer and ends the transfer.
     std::lock_guard lock(failure_mutex_);
     failure_stop_ = std::jthread([this] { end(DownloadEndReason::WriteError); });
 }

@@ -64,8 +64,9 @@ public:
     bool sizePending() const { return size_pending_.load(); }
 
     // "Backup": starts the writer with the store `make_store` makes, then
-    // sends TRANS_DATA_REQ. False when a transfer runs already.
-    bool start(const DownloadRange& range, const ArchiveStoreFactory& make_store);
+    // sends TRANS_DATA_REQ; the progress window opens with the expected
+    // size. False when a transfer runs already.
+    bool start(const DownloadRange& range, const ArchiveStoreFactory& make_store, std::uint32_t expected_kib = 0);
     // The progress window's "Stop".
     void stop() { end(DownloadEndReason::Cancelled); }
     // The session's close: a cancel, or a loss when the connection is gone.

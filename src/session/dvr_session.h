@@ -125,8 +125,9 @@ public:
     void backupDay(int year, int month1, int day1) { download_.requestDay(year, month1, day1); }
     void downloadSize(const DownloadRange& range) { download_.calculate(range); }
     void cancelCapacityCalculation() { download_.cancelCalculation(); }
-    bool downloadStart(const DownloadRange& range, const ArchiveStoreFactory& make_store) {
-        return download_.start(range, make_store);
+    bool downloadStart(const DownloadRange& range, const ArchiveStoreFactory& make_store,
+                       std::uint32_t expected_kib = 0) {
+        return download_.start(range, make_store, expected_kib);
     }
     void downloadStop() { download_.stop(); }
     bool downloading() const { return download_.active(); }

@@ -4,12 +4,9 @@
 // stores them in archive pairs. The receive thread only copies and appends;
 // every file operation happens here.
 //
-// Units are checked before they are stored: a video or audio unit shorter
-// than its header, or whose length is not its header plus the payload
-// length the header declares, would put every reader out of step and is
-// left out; an event-log unit gives only the whole records that lie inside
-// it. After the first failed write nothing more is written: the pair is
-// closed over the units already stored, so it stays readable.
+// Every unit received is counted (the progress) and handed to the store,
+// which judges it. After the first failed write nothing more is handed on:
+// the pair is closed over the units already stored, so it stays readable.
 
 #include <atomic>
 #include <condition_variable>
@@ -29,30 +26,6 @@
 
 namespace kalix::session {
 
-// What a unit of the stream is, by the type word at offset 16.
-enum class TransferUnitKind : std::uint8_t { Video = 0, Audio = 1, EventLog = 2, Unknown = 3 };
-
-inline constexpr std::uint32_t kVideoUnitMagic = 0x20061123;
-inline constexpr std::uint32_t kAudioUnitMagic = 0x2518F049;
-inline constexpr std::uint32_t kEventLogMagic = 0x20100611;
-inline constexpr std::size_t kTransferVideoHeader = 192;
-inline constexpr std::size_t kTransferAudioHeader = 64;
-inline constexpr std::size_t kEventLogHeader = 64;
-inline constexpr std::size_t kArchiveEventSize = 32;
-
-// The type word is big-endian from a recorder of kind 3 and low byte first
-// from one of kind 5. A unit too short to hold it is Unknown.
-TransferUnitKind classifyTransferUnit(std::span<const std::uint8_t> unit, std::int32_t recorder_kind);
-
-// Whether a video or audio unit is whole: at least its header, and exactly
-// its header plus the payload length at offset 28 (big-endian).
-bool frameUnitIsWhole(std::span<const std::uint8_t> unit, std::size_t header_size);
-
-// The whole 32-byte records of an event-log unit: floor(min(L, length - 64)
-// / 32) of them, L being the byte length at offset 28 (big-endian from a
-// recorder of kind 3, low byte first from kind 5).
-std::span<const std::uint8_t> eventLogRecords(std::span<const std::uint8_t> unit, std::int32_t recorder_kind);
-
 // One download's archive pairs, used by the writer thread alone. The store
 // opens its first pair in open(), opens further pairs itself when a pair is
 // full, and reports every pair it closes. A false result means the write
@@ -61,10 +34,9 @@ class ArchiveStore {
 public:
     virtual ~ArchiveStore() = default;
     virtual bool open() = 0;
-    virtual bool addVideo(std::span<const std::uint8_t> unit) = 0;
-    virtual bool addAudio(std::span<const std::uint8_t> unit) = 0;
-    // Whole 32-byte event records, as received.
-    virtual bool addEvents(std::span<const std::uint8_t> records) = 0;
+    // One whole unit as the recorder sent it: stored, kept (event records)
+    // or dropped when it is malformed; false only when a write failed.
+    virtual bool add(std::span<const std::uint8_t> unit) = 0;
     // Closes the open pair (blocks, events, summary, both trailers), also
     // after a failed write. Nothing when no pair is open.
     virtual void close() = 0;
@@ -85,8 +57,7 @@ public:
 
     // Starts the writer thread, which opens the first pair. `write_failed`
     // is called once, on the writer thread, at the first failed write.
-    TransferWriter(std::unique_ptr<ArchiveStore> store, EventSink& sink, std::int32_t recorder_kind,
-                   std::function<void()> write_failed);
+    TransferWriter(std::unique_ptr<ArchiveStore> store, EventSink& sink, std::function<void()> write_failed);
     ~TransferWriter();  // finish() when the owner has not
     TransferWriter(const TransferWriter&) = delete;
     TransferWriter& operator=(const TransferWriter&) = delete;
@@ -108,7 +79,6 @@ private:
 
     std::unique_ptr<ArchiveStore> store_;
     EventSink& sink_;
-    const std::int32_t recorder_kind_;
     std::function<void()> write_failed_;
 
     mutable std::mutex mutex_;

@@ -105,6 +105,12 @@ std::string render(const Event& event) {
                 out << "playback-refused " << e.failed;
             } else if constexpr (std::is_same_v<T, PlayChannels>) {
                 out << "play-channels " << std::hex << e.mask;
+            } else if constexpr (std::is_same_v<T, DownloadSize>) {
+                out << "download-size " << e.kib << (e.refused ? " refused" : "");
+            } else if constexpr (std::is_same_v<T, ArchivePairClosed>) {
+                out << "archive-pair " << e.idx;
+            } else if constexpr (std::is_same_v<T, DownloadEnded>) {
+                out << "download-ended " << int(e.reason) << " " << e.bytes;
             } else {
                 out << "post " << int(e.message) << " " << int(e.owner) << " " << e.wparam << " " << e.lparam;
             }

@@ -92,6 +92,9 @@ public:
     virtual void configure(session::SessionOptions& /*options*/) {}
     virtual void loginAccepted(SessionRun& /*run*/) {}
     virtual void event(const session::Event& /*event*/, SessionRun& /*run*/) {}
+    // The operator interrupted (SIGINT, SIGTERM). A command may decide the
+    // end first; otherwise the run ends as closed by the client.
+    virtual void interrupted(SessionRun& /*run*/) {}
     virtual void beforeClose(SessionRun& /*run*/) {}
     virtual void afterClose(SessionRun& /*run*/) {}
 };

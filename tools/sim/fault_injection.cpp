@@ -53,6 +53,10 @@ constexpr RefusableRequest kRefusable[] = {
     {"PLAY_ON_REQ", Code::PLAY_ON_REQ, Code::PLAY_ON_NACK},
     {"EVENT_PLAY_REQ", Code::EVENT_PLAY_REQ, Code::PLAY_ON_NACK},
     {"RPLAY_STOP", Code::RPLAY_STOP, Code::PLAY_OFF_NACK},
+    {"TRANS_INFO_MONTH_REQ", Code::TRANS_INFO_MONTH_REQ, Code::TRANS_INFO_MONTH_NACK},
+    {"TRANS_INFO_DAY_REQ", Code::TRANS_INFO_DAY_REQ, Code::TRANS_INFO_DAY_NACK},
+    {"TRANS_ON_REQ", Code::TRANS_ON_REQ, Code::TRANS_ON_NACK},
+    {"TRANS_DATA_REQ", Code::TRANS_DATA_REQ, Code::TRANS_ON_NACK},
 };
 
 }  // namespace

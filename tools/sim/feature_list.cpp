@@ -1,5 +1,6 @@
 #include "sim/feature_list.h"
 
+#include "sim/backup_transfer.h"
 #include "sim/fault_injection.h"
 #include "sim/identity_login.h"
 #include "sim/live_audio_switch.h"
@@ -26,6 +27,7 @@ std::vector<std::unique_ptr<SimFeature>> makeFeatures(ClientLink& link, SharedSt
     features.push_back(std::make_unique<Talk>(link, shared.talk));
     features.push_back(std::make_unique<RecordingSearch>(link, shared.recordings));
     features.push_back(std::make_unique<RemotePlayback>(link, shared.recordings));
+    features.push_back(std::make_unique<BackupTransfer>(link, shared.recordings));
     // Last: the oversized unit follows the live answer and its audio.
     features.push_back(std::make_unique<FaultInjection>(link));
     return features;

@@ -88,6 +88,18 @@ struct RecordingSettings {
     std::optional<std::pair<std::uint64_t, std::int32_t>> fail_after;
 };
 
+// Backup download: the size answer and the faults of a transfer.
+struct BackupSettings {
+    // TRANS_ON_ACK carries this many KiB instead of the range's size.
+    std::optional<std::uint32_t> size_kib;
+    // The size calculation takes this long (CAPA_CAL_CANCEL ends it unanswered).
+    std::chrono::milliseconds size_delay{0};
+    // After this many units of a transfer, TRANS_ON_FAIL with the reason.
+    std::optional<std::pair<std::uint64_t, std::int32_t>> fail_after;
+    // After this many units of a transfer, the connection is closed.
+    std::optional<std::uint64_t> close_after;
+};
+
 // A request refused on demand with its _NACK and a reason (see
 // fault_injection.h for the requests that can be refused).
 struct Refusal {
@@ -141,6 +153,7 @@ struct SimConfig {
     VideoSettings video;
     AudioSettings audio;
     RecordingSettings recordings;
+    BackupSettings backup;
     std::vector<Refusal> refusals;
 
     // Talk: A_LISTEN_REQ is refused with A_LISTEN_NACK and this reason when

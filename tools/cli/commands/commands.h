@@ -16,6 +16,7 @@ std::unique_ptr<SessionCommand> makeLiveCommand();
 std::unique_ptr<SessionCommand> makeTalkCommand();
 std::unique_ptr<SessionCommand> makeSearchCommand();
 std::unique_ptr<SessionCommand> makePlayCommand();
+std::unique_ptr<SessionCommand> makeDownloadCommand();
 
 using RunCommand = RunEnd (*)(std::span<const std::string_view> args);
 
@@ -40,6 +41,8 @@ inline constexpr CommandEntry kCommands[] = {
     {"search", "log in and list the recorder's recorded days, stretches or events",
      &runSessionCommand<makeSearchCommand>},
     {"play", "log in, play recordings, record picture checksums and snapshots", &runSessionCommand<makePlayCommand>},
+    {"download", "log in and download a range of recordings into archive pairs",
+     &runSessionCommand<makeDownloadCommand>},
 };
 
 // The whole command line after the program's name: the command and its
