@@ -2,6 +2,9 @@
 
 #include <algorithm>
 
+#include "archive/archive_format.h"
+#include "session/archive_store.h"
+
 namespace kalix::app {
 
 BackupPage::BackupPage(Setup setup) : setup_(std::move(setup)) { range_.channels = setup_.channels; }
@@ -85,6 +88,10 @@ std::string downloadEndText(const session::DownloadEnded& ended) {
     if (ended.reason != session::DownloadEndReason::WriteError) return {};
     return "The backup stopped: the archive could not be written (" + ended.error +
            "). What was received before is kept.";
+}
+
+bool SessionBackupRequests::downloadStart(const session::DownloadRange& range, std::uint32_t expected_kib) {
+    return session_.downloadStart(range, session::archiveStoreIn(folder_, archive::kDefaultSplitBytes), expected_kib);
 }
 
 }  // namespace kalix::app

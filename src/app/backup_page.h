@@ -10,12 +10,14 @@
 // "Calculate" again. Everything here runs on the user-interface thread.
 
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
 
 #include "app/backup_capacity.h"
 #include "session/download.h"
+#include "session/dvr_session.h"
 #include "session/event_sink.h"
 
 namespace kalix::app {
@@ -96,5 +98,23 @@ private:
 // What the operator is told at the end of a download; empty for an end
 // that needs no words (done, stopped, or one the recorder's notice tells).
 std::string downloadEndText(const session::DownloadEnded& ended);
+
+}  // namespace kalix::app
+
+namespace kalix::app {
+
+// The session's download requests, the pairs going to `folder`.
+class SessionBackupRequests final : public BackupRequests {
+public:
+    SessionBackupRequests(session::DvrSession& session, std::filesystem::path folder)
+        : session_(session), folder_(std::move(folder)) {}
+    void downloadSize(const session::DownloadRange& range) override { session_.downloadSize(range); }
+    bool downloadStart(const session::DownloadRange& range, std::uint32_t expected_kib) override;
+    bool downloading() const override { return session_.downloading(); }
+
+private:
+    session::DvrSession& session_;
+    std::filesystem::path folder_;
+};
 
 }  // namespace kalix::app

@@ -114,6 +114,8 @@ TEST(BackupPageModel, EmptySizeShortageAndRefusalLeaveBackupDisabled) {
         rig.page.calculate();
         rig.page.onSize({4096, false});
         EXPECT_FALSE(rig.page.backupEnabled());
+        EXPECT_FALSE(rig.page.calculateEnabled());  // a size is known
+        rig.page.setChannels(0x3);
         rig.page.calculate();
         rig.page.onSize({0, true});
         EXPECT_TRUE(rig.page.calculateEnabled());

@@ -1,5 +1,7 @@
 #include "ui/dialogs/remote_search_dialog.h"
 
+#include "ui/dialogs/backup_page_widget.h"
+
 #include <QComboBox>
 #include <QDate>
 #include <QGridLayout>
@@ -125,6 +127,19 @@ EventListDialog* RemoteSearchDialog::eventList() const { return events_.data(); 
 void RemoteSearchDialog::handle(const session::Event& event) {
     if (const auto* answer = std::get_if<session::SearchAnswer>(&event)) return hub_.onAnswer(*answer);
     if (const auto* post = std::get_if<session::WindowPost>(&event)) return hub_.onWindowPost(*post);
+    if (const auto* size = std::get_if<session::DownloadSize>(&event); size && backup_page_ != nullptr)
+        backup_page_->onSize(*size);
+}
+
+QWidget* RemoteSearchDialog::buildBackupPage() {
+    const auto folder = deps_.download_folder;
+    backup_page_ = new BackupPageWidget(
+        *deps_.backup, deps_.identity.channel_num, [this](session::Notice n) { emit noticeRequested(n); },
+        [folder] { return app::freeMiB(folder); });
+    backup_page_->setObjectName("backup-page");
+    // "Backup" closes the search window; the progress window follows the transfer.
+    connect(backup_page_, &BackupPageWidget::backupStarted, this, [this] { hub_.close(); });
+    return backup_page_;
 }
 
 void RemoteSearchDialog::reject() { hub_.close(); }
@@ -134,7 +149,9 @@ void RemoteSearchDialog::reject() { hub_.close(); }
 void RemoteSearchDialog::stateChanged() {
     const auto chosen = static_cast<std::size_t>(hub_.tab());
     if (pages_[chosen] == nullptr) {
-        pages_[chosen] = hub_.tab() == SearchTab::Search ? buildSearchPage() : buildUnavailablePage();
+        pages_[chosen] = hub_.tab() == SearchTab::Search                          ? buildSearchPage()
+                         : hub_.tab() == SearchTab::Backup && deps_.backup != nullptr ? buildBackupPage()
+                                                                                      : buildUnavailablePage();
         stack_->addWidget(pages_[chosen]);
     }
     stack_->setCurrentWidget(pages_[chosen]);

@@ -4,8 +4,8 @@
 // tab in the middle and OK, Cancel and Close below. The Search page has the
 // sub-tabs Date/Time (a date and a time to play from), Event (the event
 // list), Calendar (the month calendar, then the day timeline) and Select
-// Channel. The Backup, Log and Info pages say that they are not available
-// yet.
+// Channel. The Backup page picks a range and downloads it; the Log and Info
+// pages say that they are not available yet.
 //
 // What the controls do lives in app::RemoteSearchHub; this dialog renders
 // its state, opens the result windows it asks for and forwards the
@@ -15,6 +15,7 @@
 // Object names for tests and screenshots: "tab-search", "tab-backup",
 // "tab-log", "tab-info", "close", "cancel", "ok", "sub-datetime",
 // "sub-event", "sub-calendar", "sub-channels", "waiting", "unavailable",
+// "backup-page" (the Backup page, see backup_page_widget.h),
 // "datetime-play", "channel-N".
 
 #include <QPointer>
@@ -22,6 +23,7 @@
 #include <array>
 #include <memory>
 
+#include "app/backup_page.h"
 #include "app/remote_search.h"
 #include "ui/skin/skin_dialog.h"
 
@@ -36,6 +38,7 @@ class EventListDialog;
 class SkinButton;
 class SkinCheckButton;
 class SkinStatic;
+class BackupPageWidget;
 
 struct RemoteSearchDeps {
     app::SearchRequests& requests;
@@ -45,6 +48,10 @@ struct RemoteSearchDeps {
     app::DateFormat date_format = app::DateFormat::YearMonthDay;
     int current_year = 0;  // 0: the PC's
     std::uint8_t opacity = 255;
+    // The Backup page's requests and the folder whose free space it checks;
+    // without them the page is not available.
+    app::BackupRequests* backup = nullptr;
+    std::filesystem::path download_folder;
 };
 
 class RemoteSearchDialog final : public SkinDialog, private app::RemoteSearchView {
@@ -69,6 +76,8 @@ public:
     // The page widget of a tab; null until first chosen.
     QWidget* page(app::SearchTab tab) const { return pages_[static_cast<std::size_t>(tab)]; }
 
+    BackupPageWidget* backupPage() const { return backup_page_; }
+
     // Date/Time page: the chosen date and time (the lists follow the date
     // format).
     void setDateTime(const app::CalendarDate& date, int second_of_day);
@@ -91,6 +100,7 @@ private:
 
     QWidget* buildSearchPage();
     QWidget* buildUnavailablePage();
+    QWidget* buildBackupPage();
     QWidget* buildDateTimePanel();
     QWidget* buildChannelPanel();
     void refreshDays();
@@ -112,6 +122,7 @@ private:
     QPointer<CalendarDialog> calendar_;
     QPointer<DayTimelineDialog> timeline_;
     QPointer<EventListDialog> events_;
+    BackupPageWidget* backup_page_ = nullptr;
     bool ending_ = false;
 };
 
