@@ -189,7 +189,8 @@ void RemoteSearchHub::eventPage(int step) {
 // ---------------------------------------------------------------- answers
 
 void RemoteSearchHub::onAnswer(const session::SearchAnswer& answer) {
-    if (closed_) return;
+    // The backup calendar's answers belong to the Backup page.
+    if (closed_ || answer.backup) return;
     pending_ = false;
     switch (answer.kind) {
         case session::SearchKind::Month: {

@@ -19,6 +19,8 @@ DvrSession::DvrSession(SessionOptions options, EventSink& sink, OperationLogSink
       firmware_(core_),
       login_(core_, login_state_, live_),
       administration_(core_, login_state_, media_, options_) {
+      download_(core_, login_state_),
+      login_(core_, login_state_, live_) {
     core_.handlers().fallback(protocol::PayloadRule::Reason,
                               [&sink](const auto& h, auto p) { postRefusal(sink, h, p); });
 }
@@ -41,7 +43,9 @@ void DvrSession::close() {
 
     core_.post(ControlState{ControlId::Connect, ButtonLook::Released});
 
-    // Stop the one activity that runs.
+    // Stop the one activity that runs. A download writes every unit that
+    // came before the close and closes its pair.
+    download_.stopForClose();
     playback_.interrupt();
     if (playback_.on()) {
         playback_.stop();

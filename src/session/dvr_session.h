@@ -12,6 +12,8 @@
 //   firmware    the upgrade request, the file upload and the verdicts
 //   administration  recording state, rights, channel names and hiding,
 //               stored blocks, the configuration block, reboot, DB init
+//   download    backup searches, the size of a range, the transfer into
+//               archive pairs
 //   refusals    every other refusal raises its notice
 // The media pipeline (decoders, audio player) belongs to the session and is
 // shared by the features that show pictures. Everything the session has to
@@ -29,6 +31,7 @@
 #include "session/administration.h"
 #include "protocol/message_header.h"
 #include "protocol/unique_fd.h"
+#include "session/download.h"
 #include "session/event_sink.h"
 #include "session/firmware_upload.h"
 #include "session/live_view.h"
@@ -159,6 +162,22 @@ public:
     std::string channelName(int channel) const { return administration_.channelName(channel); }
     // The session ended itself (a rights message no longer lists the user).
     bool endRequested() const { return core_.endRequested(); }
+    // Backup download: the backup calendar's searches (answers are
+    // SearchAnswer marked backup), "Calculate" (DownloadSize), its cancel,
+    // "Backup" and "Stop". The transfer reports progress as window posts,
+    // every closed pair as ArchivePairClosed and its end as DownloadEnded.
+    void backupMonth() { download_.requestMonth(); }
+    void backupDay(int year, int month1, int day1) { download_.requestDay(year, month1, day1); }
+    void downloadSize(const DownloadRange& range) { download_.calculate(range); }
+    void cancelCapacityCalculation() { download_.cancelCalculation(); }
+    bool downloadStart(const DownloadRange& range, const ArchiveStoreFactory& make_store,
+                       std::uint32_t expected_kib = 0) {
+        return download_.start(range, make_store, expected_kib);
+    }
+    void downloadStop() { download_.stop(); }
+    bool downloading() const { return download_.active(); }
+    bool downloadSizePending() const { return download_.sizePending(); }
+    bool backupSearchPending() const { return download_.searchPending(); }
 
     bool helloReceived() const { return login_state_.hello.load(); }
     bool loggedIn() const { return login_state_.logged_in.load(); }
@@ -187,6 +206,7 @@ private:
     RemotePlayback playback_;
     Ptz ptz_;
     FirmwareUpload firmware_;
+    Download download_;
     Login login_;
     Administration administration_;
     // -- owner's thread only --

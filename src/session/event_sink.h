@@ -150,6 +150,7 @@ struct SearchAnswer {
     std::uint32_t word1 = 0;  // EventPage: words 1 and 2 of the answer
     std::uint32_t word2 = 0;
     bool refused = false;
+    bool backup = false;  // TRANS_INFO_MONTH / TRANS_INFO_DAY: the backup calendar's
 
     static constexpr std::size_t recordSize(SearchKind kind) { return kind == SearchKind::Month ? 376 : 24; }
     std::size_t count() const { return records.size() / recordSize(kind); }
@@ -233,6 +234,42 @@ struct AdminAnswer {
     std::int32_t reason = 0;  // of a refusal
     bool recording = false;   // the recording flag after a record answer
     friend bool operator==(const AdminAnswer&, const AdminAnswer&) = default;
+// The answer to "Calculate": TRANS_ON_ACK with the size of the range in KiB,
+// or TRANS_ON_NACK (refused; its notices come separately).
+struct DownloadSize {
+    std::uint32_t kib = 0;
+    bool refused = false;
+    friend bool operator==(const DownloadSize&, const DownloadSize&) = default;
+};
+
+// One archive pair of a download closed, with what went into it.
+struct ArchivePairClosed {
+    std::string idx;  // paths of the two files
+    std::string vid;
+    std::uint32_t split_in = 0;   // the header's split time
+    std::uint32_t split_out = 0;  // the .idx trailer's split time
+    std::uint32_t blocks = 0;
+    std::uint64_t video_units = 0;
+    std::uint64_t audio_units = 0;
+    std::uint64_t events = 0;
+    friend bool operator==(const ArchivePairClosed&, const ArchivePairClosed&) = default;
+};
+
+// Why a transfer ended once TRANS_DATA_REQ had gone out.
+enum class DownloadEndReason : std::uint8_t {
+    Done = 1,    // TRANS_ON_DONE
+    Failed,      // TRANS_ON_FAIL
+    Cancelled,   // the operator's stop, or the session's close
+    WriteError,  // a file could not be created or written
+    Lost,        // the connection ended
+};
+
+// The transfer is over: the writer has closed its last pair and is gone.
+struct DownloadEnded {
+    DownloadEndReason reason = DownloadEndReason::Done;
+    std::uint64_t bytes = 0;  // bytes of all units received
+    std::string error;        // WriteError: the system's text
+    friend bool operator==(const DownloadEnded&, const DownloadEnded&) = default;
 };
 
 using Event = std::variant<Notice, MessageBoxRequest, ControlState, LoginAccepted, ConnectFailed,
@@ -240,6 +277,7 @@ using Event = std::variant<Notice, MessageBoxRequest, ControlState, LoginAccepte
                            LogAnswer, StatusAnswer, AdministrationChanged, RightsApplied, AdminAnswer>;
                            PtzChannelAnswer, AdministrationChanged, RightsApplied, AdminAnswer>;
                            FirmwareProgress, AdministrationChanged, RightsApplied, AdminAnswer>;
+                           DownloadSize, ArchivePairClosed, DownloadEnded>;
 
 class EventSink {
 public:

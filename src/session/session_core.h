@@ -58,6 +58,7 @@ public:
     void observeSends(std::function<void(const protocol::MessageHeader&, std::span<const std::uint8_t>)> observer);
 
     void post(Event event) { sink_.post(std::move(event)); }
+    EventSink& sink() { return sink_; }
     void writeConnectionRecord(ConnectionAction action);
 
     void startKeepAlive();

@@ -2,6 +2,7 @@
 //
 //   kalix [--demo] [--demo-restricted] [--demo-playback] [--demo-search DIR] [--rgb] [--quit-after SECONDS]
 //   kalix [--demo] [--demo-playback] [--demo-search DIR] [--local-play T] [--rgb] [--quit-after SECONDS]
+//   kalix [--demo] [--demo-playback] [--demo-search DIR] [--demo-backup DIR] [--rgb] [--quit-after SECONDS]
 //         [--screenshot FILE.png] [--full-screen-shot FILE.png] [--layout N] [--full-screen]
 //         [--notice KIND] [--debug]
 //
@@ -33,6 +34,7 @@
 #include "app/debug_console.h"
 #include "app/storage_medium.h"
 #include "ui/demo_recorder.h"
+#include "ui/demo_backup.h"
 #include "ui/demo_search.h"
 #include "ui/main_window.h"
 #include "ui/resource_bundle.h"
@@ -110,6 +112,13 @@ int main(int argc, char** argv) {
                                    QStringLiteral("Print the debug console's lines on standard error (as KALIX_DEBUG=1)."));
     for (const auto* o : {&demo, &rgb, &quit_after, &screenshot, &full_shot, &layout, &full, &notice, &demo_playback, &demo_search, &debug, &demo_restricted})
     for (const auto* o : {&demo, &rgb, &quit_after, &screenshot, &full_shot, &layout, &full, &notice, &demo_playback, &demo_search, &local_play, &debug})
+    const QCommandLineOption demo_backup(
+        QStringLiteral("demo-backup"),
+        QStringLiteral("Once logged in, download a minute through the Backup tab, writing its windows to DIR."),
+        QStringLiteral("DIR"));
+    const QCommandLineOption debug(QStringLiteral("debug"),
+                                   QStringLiteral("Print the debug console's lines on standard error (as KALIX_DEBUG=1)."));
+    for (const auto* o : {&demo, &rgb, &quit_after, &screenshot, &full_shot, &layout, &full, &notice, &demo_playback, &demo_search, &demo_backup, &debug})
         parser.addOption(*o);
     parser.process(app);
     if (parser.isSet(debug)) kalix::app::enableDebugConsole(true);
@@ -207,6 +216,7 @@ int main(int argc, char** argv) {
     }
 
     if (parser.isSet(demo_search)) new kalix::ui::DemoSearchScript(window, parser.value(demo_search));
+    if (parser.isSet(demo_backup)) new kalix::ui::DemoBackupScript(window, parser.value(demo_backup));
 
     if (parser.isSet(local_play)) {
         const auto t = static_cast<kalix::protocol::RecorderTime>(parser.value(local_play).toULongLong());

@@ -37,6 +37,7 @@
 #include "ui/dialogs/notice_dialog.h"
 #include "ui/dialogs/firmware_dialog.h"
 #include "ui/dialogs/remote_search_dialog.h"
+#include "archive/archive_writer.h"
 #include "ui/qt_settings_store.h"
 #include "ui/resource_bundle.h"
 #include "ui/screen_keeper.h"
@@ -375,6 +376,7 @@ void MainWindow::onEvent(const session::Event& event) {
     if (std::holds_alternative<session::LogAnswer>(event) || std::holds_alternative<session::StatusAnswer>(event)) {
         if (RemoteSearchDialog* search = remoteSearchDialog()) search->handle(event);
     }
+    onDownloadEvent(event);
     if (std::holds_alternative<session::LiveChannels>(event)) wall_widget_->update();
     // The demo's operator switches the sound on as soon as the pictures come.
     if (std::holds_alternative<session::LoginAccepted>(event) && setup_.auto_connect)
@@ -536,7 +538,11 @@ void MainWindow::openRemoteSearch() {
     if (!identity || remote_search_) return;
     search_requests_ = std::make_unique<app::SessionSearchRequests>(*session);
     // Play goes through the controller, which keeps the remote-play state.
+    backup_requests_ =
+        std::make_unique<app::SessionBackupRequests>(*session, archive::downloadFolder(settings_.location));
     RemoteSearchDeps deps{*search_requests_, *controller_, *identity};
+    deps.backup = backup_requests_.get();
+    deps.download_folder = archive::downloadFolder(settings_.location);
     deps.permitted_channels = app::channelsBelow(identity->channel_num);
     deps.date_format = settings_.date_format;
     deps.opacity = settings_.alpha(app::OpacitySlot::RemoteSearch);

@@ -18,6 +18,7 @@
 #include <memory>
 #include <optional>
 
+#include "app/backup_page.h"
 #include "app/client_controller.h"
 #include "app/client_profile.h"
 #include "app/connect_history.h"
@@ -35,6 +36,7 @@ namespace kalix::ui {
 class EventJumpBar;
 class FullScreenBar;
 class RemoteSearchDialog;
+class DownloadProgressWindow;
 class TimeDisplay;
 class ScreenKeeper;
 class SkinButton;
@@ -149,6 +151,8 @@ private:
     void createControls();
     void addRecorderCommands(QWidget* button);
     void onEvent(const session::Event& event);
+    // The download's progress window, its end, and the Backup page's size.
+    void onDownloadEvent(const session::Event& event);
     std::unique_ptr<session::DvrSession> makeSession(const app::ConnectRequest& request);
     media::PaintContext paintContext() const;
     void applyDrawMode();
@@ -184,6 +188,9 @@ private:
     std::unique_ptr<app::FirmwareLink> firmware_link_;
     // The searches the open search dialog sends through the session.
     std::unique_ptr<app::SearchRequests> search_requests_;
+    std::unique_ptr<app::BackupRequests> backup_requests_;
+    app::DownloadProgress download_progress_;
+    QPointer<DownloadProgressWindow> progress_window_;
     QTimer save_job_timer_;
     QPointer<TimeDisplay> time_display_;
     QPointer<EventJumpBar> jump_bar_;

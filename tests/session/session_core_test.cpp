@@ -120,6 +120,12 @@ std::string render(const Event& event) {
                 out << "admin-answer " << int(e.request) << " " << e.accepted << " " << e.reason;
             } else if constexpr (std::is_same_v<T, FirmwareProgress>) {
                 out << "firmware-progress " << e.tag << " " << e.sent << " " << e.size << " " << int(e.end);
+            } else if constexpr (std::is_same_v<T, DownloadSize>) {
+                out << "download-size " << e.kib << (e.refused ? " refused" : "");
+            } else if constexpr (std::is_same_v<T, ArchivePairClosed>) {
+                out << "archive-pair " << e.idx;
+            } else if constexpr (std::is_same_v<T, DownloadEnded>) {
+                out << "download-ended " << int(e.reason) << " " << e.bytes;
             } else {
                 out << "post " << int(e.message) << " " << int(e.owner) << " " << e.wparam << " " << e.lparam;
             }

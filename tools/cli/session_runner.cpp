@@ -118,6 +118,7 @@ private:
 
     void handle(const Item& item) {
         if (std::holds_alternative<Interrupted>(item)) {
+            command_.interrupted(*this);
             endAs(RunEnd::ClosedByClient);
             return;
         }

@@ -97,6 +97,9 @@ public:
     // true to go on, having set a later deadline or ended the run; false
     // ends the run as the deadline said.
     virtual bool deadlineReached(SessionRun& /*run*/) { return false; }
+    // The operator interrupted (SIGINT, SIGTERM). A command may decide the
+    // end first; otherwise the run ends as closed by the client.
+    virtual void interrupted(SessionRun& /*run*/) {}
     virtual void beforeClose(SessionRun& /*run*/) {}
     // A word on the command line that is no option (ptz's steps); refused
     // unless the command takes such words.

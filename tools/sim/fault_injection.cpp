@@ -60,6 +60,10 @@ constexpr RefusableRequest kRefusable[] = {
     {"REBOOT_REQ", Code::REBOOT_REQ, Code::REBOOT_NACK},
     {"DB_INIT_REQ", Code::DB_INIT_REQ, Code::DB_INIT_NACK},
     {"DB_UPDATE_REQ", Code::DB_UPDATE_REQ, Code::DB_UPDATE_NACK},
+    {"TRANS_INFO_MONTH_REQ", Code::TRANS_INFO_MONTH_REQ, Code::TRANS_INFO_MONTH_NACK},
+    {"TRANS_INFO_DAY_REQ", Code::TRANS_INFO_DAY_REQ, Code::TRANS_INFO_DAY_NACK},
+    {"TRANS_ON_REQ", Code::TRANS_ON_REQ, Code::TRANS_ON_NACK},
+    {"TRANS_DATA_REQ", Code::TRANS_DATA_REQ, Code::TRANS_ON_NACK},
 };
 
 }  // namespace

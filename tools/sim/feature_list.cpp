@@ -1,5 +1,6 @@
 #include "sim/feature_list.h"
 
+#include "sim/backup_transfer.h"
 #include "sim/fault_injection.h"
 #include "sim/identity_login.h"
 #include "sim/live_audio_switch.h"
@@ -31,6 +32,7 @@ std::vector<std::unique_ptr<SimFeature>> makeFeatures(ClientLink& link, SharedSt
     features.push_back(std::make_unique<Ptz>(link, shared.ptz));
     features.push_back(std::make_unique<RecorderAdministration>(link, shared.admin));
     features.push_back(std::make_unique<FirmwareUpgrade>(link, shared.firmware));
+    features.push_back(std::make_unique<BackupTransfer>(link, shared.recordings));
     // Last: the oversized unit follows the live answer and its audio.
     features.push_back(std::make_unique<FaultInjection>(link));
     return features;

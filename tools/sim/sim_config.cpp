@@ -502,16 +502,37 @@ bool parseOne(ArgumentReader& reader, std::string_view opt, CommandLine& cmd, bo
         c.recordings.records_per_message = static_cast<std::uint32_t>(n);
         return true;
     }
-    if (opt == "--refuse" || opt == "--play-fail") {
+    if (opt == "--backup-size") {
+        const auto parse = [](std::string_view t) { return parseUnsigned(t, 0xFFFF'FFFFu); };
+        std::uint64_t kib = 0;
+        if (!take(reader, parse, kib, "a size in KiB")) return false;
+        c.backup.size_kib = static_cast<std::uint32_t>(kib);
+        return true;
+    }
+    if (opt == "--backup-size-delay") {
+        const auto parse = [](std::string_view t) { return parseUnsigned(t, 3'600'000); };
+        std::uint64_t ms = 0;
+        if (!take(reader, parse, ms, "milliseconds")) return false;
+        c.backup.size_delay = std::chrono::milliseconds(ms);
+        return true;
+    }
+    if (opt == "--backup-close-after") {
+        const auto parse = [](std::string_view t) { return parseUnsigned(t, 0xFFFF'FFFFu); };
+        std::uint64_t units = 0;
+        if (!take(reader, parse, units, "a number of units")) return false;
+        c.backup.close_after = units;
+        return true;
+    }
+    if (opt == "--refuse" || opt == "--play-fail" || opt == "--backup-fail") {
         const auto v = reader.value();
         if (!v) return false;
         const auto colon = v->rfind(':');
         const auto reason = colon == std::string_view::npos ? std::nullopt : parseSigned(v->substr(colon + 1));
         if (!reason) return reader.fail(opt == "--refuse" ? "expected NAME:REASON" : "expected UNITS:REASON");
-        if (opt == "--play-fail") {
+        if (opt != "--refuse") {
             const auto units = parseUnsigned(v->substr(0, colon), 0xFFFF'FFFFu);
             if (!units) return reader.fail("expected UNITS:REASON");
-            c.recordings.fail_after = std::pair{*units, *reason};
+            (opt == "--play-fail" ? c.recordings.fail_after : c.backup.fail_after) = std::pair{*units, *reason};
             return true;
         }
         const auto request = refusableRequest(v->substr(0, colon));
@@ -519,6 +540,8 @@ bool parseOne(ArgumentReader& reader, std::string_view opt, CommandLine& cmd, bo
             return reader.fail("can refuse PLAY_INFO_MONTH_REQ, PLAY_INFO_DAY_REQ, EVENT_INFO_REQ, PLAY_ON_REQ, "
                                "EVENT_PLAY_REQ, RPLAY_STOP, REC_ON_REQ, REC_OFF_REQ, REBOOT_REQ, DB_INIT_REQ, "
                                "DB_UPDATE_REQ, LOG_INFO_REQ or STATUS_INFO_REQ");
+                               "EVENT_PLAY_REQ, RPLAY_STOP, TRANS_INFO_MONTH_REQ, TRANS_INFO_DAY_REQ, "
+                               "TRANS_ON_REQ or TRANS_DATA_REQ");
         }
         c.refusals.push_back({static_cast<std::uint16_t>(*request), *reason});
         return true;
@@ -664,7 +687,14 @@ A recorder simulator on 127.0.0.1. Runs until SIGINT or SIGTERM.
                             EVENT_PLAY_REQ, RPLAY_STOP, REC_ON_REQ, REC_OFF_REQ,
                             REBOOT_REQ, DB_INIT_REQ, DB_UPDATE_REQ, LOG_INFO_REQ,
                             STATUS_INFO_REQ) with its NACK and REASON
+                            EVENT_PLAY_REQ, RPLAY_STOP, TRANS_INFO_MONTH_REQ,
+                            TRANS_INFO_DAY_REQ, TRANS_ON_REQ, TRANS_DATA_REQ) with its
+                            NACK and REASON
   --play-fail N:REASON      end every playback with PLAY_ON_FAIL after N video units
+  --backup-size KIB         answer every backup size request with KIB
+  --backup-size-delay MS    the backup size takes MS milliseconds to calculate
+  --backup-fail N:REASON    end every backup transfer with TRANS_ON_FAIL after N units
+  --backup-close-after N    close the connection after N units of a backup transfer
   --traffic FILE            one JSON line per message to FILE (- for standard output)
   --quiet                   no connection events on standard error
   --help                    this text

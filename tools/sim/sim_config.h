@@ -106,6 +106,16 @@ struct FirmwareSettings {
     // recorder restarts: every connection is closed and the next login
     // reports the new stamps. 0: no restart.
     std::chrono::milliseconds restart_after{2000};
+// Backup download: the size answer and the faults of a transfer.
+struct BackupSettings {
+    // TRANS_ON_ACK carries this many KiB instead of the range's size.
+    std::optional<std::uint32_t> size_kib;
+    // The size calculation takes this long (CAPA_CAL_CANCEL ends it unanswered).
+    std::chrono::milliseconds size_delay{0};
+    // After this many units of a transfer, TRANS_ON_FAIL with the reason.
+    std::optional<std::pair<std::uint64_t, std::int32_t>> fail_after;
+    // After this many units of a transfer, the connection is closed.
+    std::optional<std::uint64_t> close_after;
 };
 
 // A request refused on demand with its _NACK and a reason (see
@@ -195,6 +205,7 @@ struct SimConfig {
     AudioSettings audio;
     RecordingSettings recordings;
     FirmwareSettings firmware_upgrade;
+    BackupSettings backup;
     std::vector<Refusal> refusals;
     AdminSettings admin;
 

@@ -1,5 +1,7 @@
 #include "ui/dialogs/remote_search_dialog.h"
 
+#include "ui/dialogs/backup_page_widget.h"
+
 #include <QComboBox>
 #include <QDate>
 #include <QGridLayout>
@@ -134,6 +136,19 @@ void RemoteSearchDialog::handle(const session::Event& event) {
     if (const auto* status = std::get_if<session::StatusAnswer>(&event)) {
         if (info_page_ != nullptr) info_page_->onStatusAnswer(*status);
     }
+    if (const auto* size = std::get_if<session::DownloadSize>(&event); size && backup_page_ != nullptr)
+        backup_page_->onSize(*size);
+}
+
+QWidget* RemoteSearchDialog::buildBackupPage() {
+    const auto folder = deps_.download_folder;
+    backup_page_ = new BackupPageWidget(
+        *deps_.backup, deps_.identity.channel_num, [this](session::Notice n) { emit noticeRequested(n); },
+        [folder] { return app::freeMiB(folder); });
+    backup_page_->setObjectName("backup-page");
+    // "Backup" closes the search window; the progress window follows the transfer.
+    connect(backup_page_, &BackupPageWidget::backupStarted, this, [this] { hub_.close(); });
+    return backup_page_;
 }
 
 void RemoteSearchDialog::reject() { hub_.close(); }
@@ -149,6 +164,9 @@ void RemoteSearchDialog::stateChanged() {
         case SearchTab::Info: pages_[chosen] = buildInfoPage(); break;
         default: pages_[chosen] = buildUnavailablePage(); break;
         }
+        pages_[chosen] = hub_.tab() == SearchTab::Search                          ? buildSearchPage()
+                         : hub_.tab() == SearchTab::Backup && deps_.backup != nullptr ? buildBackupPage()
+                                                                                      : buildUnavailablePage();
         stack_->addWidget(pages_[chosen]);
     }
     stack_->setCurrentWidget(pages_[chosen]);

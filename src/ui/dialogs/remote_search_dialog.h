@@ -7,6 +7,8 @@
 // Channel. The Log page lists the recorder's log (LogTabPage), the Info
 // page its system and status information (InfoTabPage). The Backup page
 // says that it is not available yet.
+// Channel. The Backup page picks a range and downloads it; the Log and Info
+// pages say that they are not available yet.
 //
 // What the controls do lives in app::RemoteSearchHub; this dialog renders
 // its state, opens the result windows it asks for and forwards the
@@ -16,6 +18,7 @@
 // Object names for tests and screenshots: "tab-search", "tab-backup",
 // "tab-log", "tab-info", "close", "cancel", "ok", "sub-datetime",
 // "sub-event", "sub-calendar", "sub-channels", "waiting", "unavailable",
+// "backup-page" (the Backup page, see backup_page_widget.h),
 // "datetime-play", "channel-N".
 
 #include <QPointer>
@@ -23,6 +26,7 @@
 #include <array>
 #include <memory>
 
+#include "app/backup_page.h"
 #include "app/remote_search.h"
 #include "ui/skin/skin_dialog.h"
 
@@ -39,6 +43,7 @@ class LogTabPage;
 class SkinButton;
 class SkinCheckButton;
 class SkinStatic;
+class BackupPageWidget;
 
 struct RemoteSearchDeps {
     app::SearchRequests& requests;
@@ -52,6 +57,10 @@ struct RemoteSearchDeps {
     std::string address;
     std::uint16_t port = 0;
     std::string description;
+    // The Backup page's requests and the folder whose free space it checks;
+    // without them the page is not available.
+    app::BackupRequests* backup = nullptr;
+    std::filesystem::path download_folder;
 };
 
 class RemoteSearchDialog final : public SkinDialog, private app::RemoteSearchView {
@@ -75,6 +84,8 @@ public:
     EventListDialog* eventList() const;
     // The page widget of a tab; null until first chosen.
     QWidget* page(app::SearchTab tab) const { return pages_[static_cast<std::size_t>(tab)]; }
+
+    BackupPageWidget* backupPage() const { return backup_page_; }
 
     // Date/Time page: the chosen date and time (the lists follow the date
     // format).
@@ -100,6 +111,7 @@ private:
     QWidget* buildUnavailablePage();
     QWidget* buildLogPage();
     QWidget* buildInfoPage();
+    QWidget* buildBackupPage();
     QWidget* buildDateTimePanel();
     QWidget* buildChannelPanel();
     void refreshDays();
@@ -123,6 +135,7 @@ private:
     QPointer<CalendarDialog> calendar_;
     QPointer<DayTimelineDialog> timeline_;
     QPointer<EventListDialog> events_;
+    BackupPageWidget* backup_page_ = nullptr;
     bool ending_ = false;
 };
 

@@ -25,6 +25,7 @@ std::unique_ptr<SessionCommand> makeStatusCommand();
 std::unique_ptr<SessionCommand> makeRecordCommand();
 std::unique_ptr<SessionCommand> makeRebootCommand();
 std::unique_ptr<SessionCommand> makeDbInitCommand();
+std::unique_ptr<SessionCommand> makeDownloadCommand();
 
 using RunCommand = RunEnd (*)(std::span<const std::string_view> args);
 
@@ -74,6 +75,8 @@ inline constexpr CommandEntry kCommands[] = {
     {"db-init", "log in and ask the recorder to initialise its database", &runSessionCommand<makeDbInitCommand>},
     {"config", "log in and get or set the recorder's configuration block", &runConfigCommand},
     {"archive", "play archive pairs without a recorder (archive play)", &runArchive},
+    {"download", "log in and download a range of recordings into archive pairs",
+     &runSessionCommand<makeDownloadCommand>},
 };
 
 // The whole command line after the program's name: the command and its
