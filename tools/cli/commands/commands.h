@@ -19,6 +19,10 @@ std::unique_ptr<SessionCommand> makePlayCommand();
 
 using RunCommand = RunEnd (*)(std::span<const std::string_view> args);
 
+// Commands on local files, with no recorder.
+RunEnd runBookmarksCommand(std::span<const std::string_view> args);
+RunEnd runExportCommand(std::span<const std::string_view> args);
+
 // A command over a recorder session, run by the session runner.
 template <std::unique_ptr<SessionCommand> (*make)()>
 RunEnd runSessionCommand(std::span<const std::string_view> args) {
@@ -40,6 +44,8 @@ inline constexpr CommandEntry kCommands[] = {
     {"search", "log in and list the recorder's recorded days, stretches or events",
      &runSessionCommand<makeSearchCommand>},
     {"play", "log in, play recordings, record picture checksums and snapshots", &runSessionCommand<makePlayCommand>},
+    {"bookmarks", "list, add, delete or clear the bookmarks of a storage location", &runBookmarksCommand},
+    {"export", "write one channel of archive pairs as an MP4 file", &runExportCommand},
 };
 
 // The whole command line after the program's name: the command and its
