@@ -6,6 +6,8 @@
 #include <memory>
 #include <system_error>
 
+#include "protocol/byte_order.h"
+
 namespace kalix::app {
 namespace {
 
@@ -43,8 +45,7 @@ bool recordFree(const BookmarkRecord& r) { return r[0] == 0 && r[1] == 0 && r[2]
 
 Bookmark recordBookmark(const BookmarkRecord& r) {
     Bookmark b;
-    b.time = static_cast<protocol::RecorderTime>(r[kTimeAt] | (r[kTimeAt + 1] << 8) | (r[kTimeAt + 2] << 16) |
-                                                 (std::uint32_t{r[kTimeAt + 3]} << 24));
+    b.time = protocol::le32(r.data() + kTimeAt);
     b.note = textAt(r, kNoteAt);
     b.path = textAt(r, kPathAt);
     return b;

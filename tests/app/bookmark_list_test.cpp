@@ -54,7 +54,7 @@ TEST_F(BookmarkListTest, AnEmptyNoteStoresNothing) {
 
 TEST_F(BookmarkListTest, FullFileRefusesUntilOneIsDeletedThenReusesTheFreedLastSlot) {
     auto l = list();
-    for (int i = 0; i < 64; ++i) ASSERT_EQ(l.add(kNoon + i, "n", "").result, BookmarkAdd::Added);
+    for (std::uint32_t i = 0; i < 64; ++i) ASSERT_EQ(l.add(kNoon + i, "n", "").result, BookmarkAdd::Added);
     const auto before = fs::file_size(l.file().path());
     EXPECT_EQ(l.add(kNoon, "more", "").result, BookmarkAdd::Full);
     EXPECT_EQ(fs::file_size(l.file().path()), before);
