@@ -26,12 +26,17 @@ std::vector<std::span<const std::uint8_t>> splitAnnexB(std::span<const std::uint
     // Positions of the first byte after each start code.
     std::vector<std::size_t> starts;
     std::vector<std::size_t> code_at;
-    for (std::size_t i = 0; i + 2 < s.size(); ++i) {
-        if (s[i] == 0 && s[i + 1] == 0 && s[i + 2] == 1) {
-            code_at.push_back(i > 0 && s[i - 1] == 0 ? i - 1 : i);
-            starts.push_back(i + 3);
-            i += 2;
+    // A start code ends in the byte 1: hop from one 1 to the next (memchr
+    // is fast on a whole picture) and look at the two bytes before it.
+    for (std::size_t p = 2; p < s.size();) {
+        const void* hit = std::memchr(s.data() + p, 1, s.size() - p);
+        if (hit == nullptr) break;
+        p = static_cast<std::size_t>(static_cast<const std::uint8_t*>(hit) - s.data());
+        if (s[p - 1] == 0 && s[p - 2] == 0) {
+            code_at.push_back(p > 2 && s[p - 3] == 0 ? p - 3 : p - 2);
+            starts.push_back(p + 1);
         }
+        ++p;
     }
     if (starts.empty()) {
         if (!s.empty()) units.push_back(s);

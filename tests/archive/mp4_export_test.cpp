@@ -38,6 +38,7 @@ TEST(AnnexBTest, UnitsLoseTheirStartCodesAndGainFourByteLengths) {
     // Bytes without a start code are one unit, kept whole.
     EXPECT_EQ(annexBToLengthPrefixed(Bytes{0x65, 1, 2}), (Bytes{0, 0, 0, 3, 0x65, 1, 2}));
     EXPECT_TRUE(annexBToLengthPrefixed(Bytes{}).empty());
+    EXPECT_EQ(annexBToLengthPrefixed(Bytes{0, 0, 1, 0x65}), (Bytes{0, 0, 0, 1, 0x65}));
 }
 
 TEST(AnnexBTest, AvcCCarriesProfileLevelAndBothSets) {
