@@ -182,6 +182,23 @@ TEST_F(Mp4ExportTest, StopsBeforeAChangeOfPictureSize) {
     EXPECT_EQ(r.frames, 10u);
 }
 
+TEST_F(Mp4ExportTest, TimesThatDoNotRiseAreMovedOnSoTheFileStaysPlayable) {
+    {
+        ExportArchiveBuilder b(folder());
+        // Five pictures that all carry the same time stamp.
+        for (int i = 0; i < 5; ++i) b.picture(1, 0, exportPicture(352, 288, i, 1), i == 0);
+        b.writer.close();
+    }
+    const ExportResult r = run(std::nullopt, std::nullopt);
+    ASSERT_TRUE(r.ok()) << r.reason;
+    EXPECT_EQ(r.frames, 5u);
+    std::istringstream packets(capture("ffprobe -v error -select_streams v:0 -show_entries packet=pts_time "
+                                       "-of csv=p=0 '" + out().string() + "'"));
+    int n = 0;
+    for (std::string line; std::getline(packets, line); ++n) EXPECT_NEAR(std::stod(line), n * 0.001, 0.0001) << line;
+    EXPECT_EQ(n, 5);
+}
+
 TEST_F(Mp4ExportTest, CancelledExportLeavesNoFile) {
     writeArchive();
     std::stop_source stop;
