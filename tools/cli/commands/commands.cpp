@@ -12,7 +12,7 @@ void printUsage() {
         "commands:\n",
         stderr);
     for (const auto& c : kCommands)
-        std::fprintf(stderr, "  %-7.*s %.*s\n", static_cast<int>(c.name.size()), c.name.data(),
+        std::fprintf(stderr, "  %-9.*s %.*s\n", static_cast<int>(c.name.size()), c.name.data(),
                      static_cast<int>(c.summary.size()), c.summary.data());
     std::fputs(
         "\n"

@@ -36,6 +36,9 @@ RunEnd runConfigCommand(std::span<const std::string_view> args);
 // Local commands on archive pairs, without a recorder.
 RunEnd runArchive(std::span<const std::string_view> args);
 RunEnd runArchivePlay(std::span<const std::string_view> args);
+// Commands on local files, with no recorder.
+RunEnd runBookmarksCommand(std::span<const std::string_view> args);
+RunEnd runExportCommand(std::span<const std::string_view> args);
 
 // A command over a recorder session, run by the session runner.
 template <std::unique_ptr<SessionCommand> (*make)()>
@@ -77,6 +80,8 @@ inline constexpr CommandEntry kCommands[] = {
     {"archive", "play archive pairs without a recorder (archive play)", &runArchive},
     {"download", "log in and download a range of recordings into archive pairs",
      &runSessionCommand<makeDownloadCommand>},
+    {"bookmarks", "list, add, delete or clear the bookmarks of a storage location", &runBookmarksCommand},
+    {"export", "write one channel of archive pairs as an MP4 file", &runExportCommand},
 };
 
 // The whole command line after the program's name: the command and its
