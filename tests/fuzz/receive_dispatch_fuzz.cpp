@@ -44,6 +44,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     dvr.playStart(session::PlayStart{0xFFFF, 0, 1'700'000'000});
     for (std::size_t at = 0; at < bytes.size(); at += piece)
         dvr.feed(bytes.subspan(at, std::min(piece, bytes.size() - at)));
+    // The administration's requests and queries on whatever the bytes left
+    // behind (a stored configuration block goes back as an update).
+    const auto block = dvr.administration().configBlock();
+    dvr.configUpdate(block);
+    dvr.recordButton();
+    dvr.reboot();
+    const auto state = dvr.administration().state();
+    for (const auto& channel : state.channels) (void)dvr.channelName(channel.channel);
     dvr.close();
     return 0;
 }
