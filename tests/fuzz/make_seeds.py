@@ -2,6 +2,7 @@
 """Writes a small seed corpus of recorder traffic for the receive fuzzer."""
 import os
 import struct
+import zlib
 import sys
 
 
@@ -38,9 +39,37 @@ def log_entries(count, size=200, size_word=200):
                          0x8001)
         out[i * size + 24:i * size + 28] = b"text"
     return bytes(out)
+def rights(second=False, name=b"fuzz", rows=b"\1" * 9, slot=0):
+    users, names, passwords, size = (50, 450, 2050, 3650) if second else (8, 72, 328, 584)
+    p = bytearray(size)
+    for r in range(9):
+        p[r * users + slot] = rows[r]
+    p[names + slot * 32:names + slot * 32 + len(name)] = name
+    p[passwords + slot * 32:passwords + slot * 32 + 2] = b"pw"
+    return bytes(p)
+
+
+def config_unit(block):
+    return struct.pack(">I", zlib.crc32(block)) + block
+
+
+def admin():
+    db = bytearray(596)
+    db[4 + 1] = 1
+    for c, title in enumerate([b"Lobby", b"Gate\x01", b"x" * 40, b"Caf\xe9"]):
+        db[20 + c * 32:20 + c * 32 + min(32, len(title))] = title[:32]
+    unit = config_unit(bytes(range(256)) * 20)
+    return (msg(5, hello(channels=4)) + msg(270, rights(rows=b"\1\1\1\1\1\0\1\1\1")) + msg(153, b"\1" * 928)
+            + msg(353, b"\1" * 58) + msg(258, bytes(db)) + msg(256, struct.pack(">IIII", 0, 3, 0, 0))
+            + msg(352, b"\1\0" * 8) + msg(259, b"s" * 320) + msg(24, b"e" * 3200) + msg(125, b"d" * 1204)
+            + msg(113, unit[:3000], last=False) + msg(113, unit[3000:]) + msg(33, struct.pack(">I", 51))
+            + msg(116) + msg(344, struct.pack(">i", 2)) + msg(338, struct.pack(">i", 97))
+            + msg(259, b"s" * 100) + msg(113, b"\0\0") + msg(271, rights(True, slot=20)))
 
 
 seeds = {
+    "admin": admin(),
+    "admin_removed": msg(5, hello(channels=8)) + msg(271, rights(True, name=b"other")) + msg(256, b"\0" * 16),
     "playback": msg(5, hello(channels=4)) + msg(53) + msg(52, struct.pack(">I", 3))
     + b"".join(play_unit(c, 1000 + i // 2, (i % 2) * 512000, speed=s)
                for i, (c, s) in enumerate([(0, 11), (1, 11), (0, 12), (1, 9), (0, 10)] * 12))

@@ -46,6 +46,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     dvr.requestStatus();
     for (std::size_t at = 0; at < bytes.size(); at += piece)
         dvr.feed(bytes.subspan(at, std::min(piece, bytes.size() - at)));
+    // The administration's requests and queries on whatever the bytes left
+    // behind (a stored configuration block goes back as an update).
+    const auto block = dvr.administration().configBlock();
+    dvr.configUpdate(block);
+    dvr.recordButton();
+    dvr.reboot();
+    const auto state = dvr.administration().state();
+    for (const auto& channel : state.channels) (void)dvr.channelName(channel.channel);
     dvr.close();
     // The log entry parser on its own, with whatever entry size the bytes name.
     (void)session::parseLogEntries(bytes);
