@@ -10,8 +10,7 @@ build=${1:?build folder made with -DKALIX_FUZZ=ON}
 seconds=${2:-600}
 shift $(($# < 2 ? $# : 2))
 targets=("$@")
-((${#targets[@]})) || targets=(fuzz_receive_dispatch fuzz_frame_parsers fuzz_archive_reader)
-((${#targets[@]})) || targets=(fuzz_receive_dispatch fuzz_frame_parsers fuzz_firmware_file)
+((${#targets[@]})) || targets=(fuzz_receive_dispatch fuzz_frame_parsers fuzz_archive_reader fuzz_firmware_file fuzz_bookmark_file)
 
 finds="$build/tests/fuzz/finds"
 mkdir -p "$finds"
