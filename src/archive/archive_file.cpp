@@ -85,6 +85,10 @@ bool ArchiveFile::size(std::uint64_t& out) {
     return true;
 }
 
+void ArchiveFile::adviseRandomAccess() {
+    if (fd_.valid()) ::posix_fadvise(fd_.get(), 0, 0, POSIX_FADV_RANDOM);
+}
+
 std::string errorText(int error_number) {
     std::array<char, 256> buffer{};
     // The GNU form returns the text, which may or may not be the buffer.

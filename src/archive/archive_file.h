@@ -31,6 +31,9 @@ public:
     // Current length, or false.
     bool size(std::uint64_t& out);
 
+    // Scattered small reads ahead: no read-ahead for this descriptor.
+    void adviseRandomAccess();
+
     int errorNumber() const { return errno_; }
     const std::filesystem::path& path() const { return path_; }
 

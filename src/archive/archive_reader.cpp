@@ -44,6 +44,7 @@ bool ArchivePair::refuse(std::string reason) {
     failure_ = std::move(reason);
     idx_.close();
     vid_.close();
+    vid_probe_.close();
     return false;
 }
 
@@ -53,6 +54,8 @@ bool ArchivePair::open(const std::filesystem::path& idx_path) {
     vid_path_.replace_extension(".vid");
     blocks_.clear();
     block_begins_.clear();
+    seek_list_.clear();
+    seek_list_loaded_ = false;
     failure_.clear();
 
     if (!idx_.open(idx_path, ArchiveFile::Mode::ReadOnly) || !idx_.size(idx_size_))
@@ -97,6 +100,10 @@ bool ArchivePair::open(const std::filesystem::path& idx_path) {
     if (!vid_.readAt(vid_size_ - kTrailerSize, tail)) return refuse("cannot read the .vid trailer");
     vid_trailer_ = decodeTrailer(tail);
     if (vid_trailer_.magic != kTrailerMagic) return refuse("bad .vid trailer magic " + hex(vid_trailer_.magic));
+
+    if (!vid_probe_.open(vid_path_, ArchiveFile::Mode::ReadOnly))
+        return refuse("cannot open the .vid: " + errorText(vid_probe_.errorNumber()));
+    vid_probe_.adviseRandomAccess();
 
     if (seek_count_ == 0) return true;
     // Every frame a block leads to lies in the units area, in block order.
@@ -148,6 +155,19 @@ std::optional<std::uint64_t> ArchivePair::blockEnd(std::uint32_t block) const {
 
 std::optional<SeekEntry> ArchivePair::seekEntry(std::uint64_t index) {
     if (index >= seek_count_) return std::nullopt;
+    // Searches probe the list again and again: it is read once, whole, when it is small enough.
+    constexpr std::uint64_t kCachedEntries = 1u << 20;
+    if (!seek_list_loaded_ && seek_count_ <= kCachedEntries) {
+        seek_list_loaded_ = true;
+        std::vector<std::uint8_t> bytes(static_cast<std::size_t>(seek_count_ * kSeekEntrySize));
+        if (idx_.readAt(kSeekListOffset, bytes)) {
+            seek_list_.reserve(static_cast<std::size_t>(seek_count_));
+            for (std::size_t i = 0; i < seek_count_; ++i)
+                seek_list_.push_back(decodeSeekEntry(
+                    std::span<const std::uint8_t, kSeekEntrySize>(bytes.data() + i * kSeekEntrySize, kSeekEntrySize)));
+        }
+    }
+    if (index < seek_list_.size()) return seek_list_[static_cast<std::size_t>(index)];
     return seekEntryAt(kSeekListOffset + index * kSeekEntrySize);
 }
 
@@ -212,19 +232,23 @@ bool ArchivePair::readPayload(const UnitHeader& unit, std::span<std::uint8_t> ou
 std::optional<std::uint32_t> ArchivePair::videoTimeAt(std::uint64_t offset) {
     if (offset < kFirstUnitOffset || offset + kVideoHeaderSize > vidTrailerOffset()) return std::nullopt;
     std::array<std::uint8_t, kUnitTimeOffset + 4> b{};
-    if (!vid_.readAt(offset, b)) return std::nullopt;
+    if (!vid_probe_.readAt(offset, b)) return std::nullopt;
     return be32(b.data() + kUnitTimeOffset);
 }
 
 std::vector<ArchiveEventRecord> ArchivePair::readEvents() {
+    // Read in pieces: most areas end after a few records.
+    constexpr std::size_t kPerRead = 128;
     std::vector<ArchiveEventRecord> events;
-    std::vector<std::uint8_t> area(std::size_t{kMaxEvents} * kEventRecordSize);
-    if (!idx_.readAt(kEventAreaOffset, area)) return events;
-    for (std::size_t i = 0; i < kMaxEvents; ++i) {
-        ArchiveEventRecord r;
-        std::copy_n(area.data() + i * kEventRecordSize, kEventRecordSize, r.bytes.begin());
-        if (r.channelMask() == 0) break;
-        events.push_back(r);
+    std::array<std::uint8_t, kPerRead * kEventRecordSize> piece{};
+    for (std::size_t first = 0; first < kMaxEvents; first += kPerRead) {
+        if (!idx_.readAt(kEventAreaOffset + first * kEventRecordSize, piece)) return events;
+        for (std::size_t i = 0; i < kPerRead; ++i) {
+            ArchiveEventRecord r;
+            std::copy_n(piece.data() + i * kEventRecordSize, kEventRecordSize, r.bytes.begin());
+            if (r.channelMask() == 0) return events;
+            events.push_back(r);
+        }
     }
     return events;
 }
@@ -240,44 +264,44 @@ std::optional<SeekHit> ArchivePair::hitAt(std::uint64_t index) {
     return hit;
 }
 
-// The first entry in the range whose frame is at or after t, by halving
-// (times grow along a block's entries); an entry whose frame cannot be read
-// counts as late, so the search never passes it. The walk ends in at most
-// log2(entries) + 2 reads.
+// The first entry in the range whose frame is at or after t. Times grow
+// along a block's entries at about one entry a second, so each probe's time
+// tells how many entries away the answer lies; a few probes at most, each
+// one frame header read. Probes narrow [lo, hi] like a bisection, and after
+// a few guesses that do not land the search bisects, so it always ends. An
+// entry whose frame cannot be read counts as late: the search never passes it.
 std::optional<SeekHit> ArchivePair::search(EntryRange range, std::uint32_t t,
                                            std::optional<std::uint64_t> first_probe) {
     if (range.empty()) return std::nullopt;
-    auto late = [&](std::uint64_t index) {
-        const auto entry = seekEntry(index);
-        if (!entry) return true;
-        const auto time = videoTimeAt(entry->video_offset);
-        return !time || *time >= t;
-    };
+    constexpr int kGuesses = 6;
     std::uint64_t lo = range.first;
-    std::uint64_t hi = range.end;  // first late entry lies in [lo, hi]; hi = none
-    if (first_probe) {
-        const std::uint64_t e = std::clamp(*first_probe, range.first, range.end - 1);
-        if (late(e)) {
-            hi = e;
-            // Most slider targets land on the estimate or just after the entry before it.
-            if (e == range.first || !late(e - 1)) return hitAt(e);
-            hi = e - 1;
-        } else {
-            lo = e + 1;
-        }
-    }
-    while (lo < hi) {
-        const std::uint64_t mid = lo + (hi - lo) / 2;
-        if (late(mid))
-            hi = mid;
+    std::uint64_t hi = range.end;  // the answer lies in [lo, hi]; hi = range.end: none is late
+    std::int64_t guess = static_cast<std::int64_t>(first_probe.value_or(lo + (hi - lo) / 2));
+    for (int probes = 0; lo < hi; ++probes) {
+        const std::uint64_t p = probes < kGuesses
+                                    ? static_cast<std::uint64_t>(std::clamp<std::int64_t>(
+                                          guess, static_cast<std::int64_t>(lo), static_cast<std::int64_t>(hi - 1)))
+                                    : lo + (hi - lo) / 2;
+        const auto entry = seekEntry(p);
+        const auto time = entry ? videoTimeAt(entry->video_offset) : std::nullopt;
+        const bool late = !time || *time >= t;
+        if (late)
+            hi = p;
         else
-            lo = mid + 1;
+            lo = p + 1;
+        if (!time) {
+            guess = static_cast<std::int64_t>(lo + (hi - lo) / 2);
+            continue;
+        }
+        guess = static_cast<std::int64_t>(p) + (static_cast<std::int64_t>(t) - static_cast<std::int64_t>(*time));
+        // A late entry with the very time sought: the answer is it or the one before.
+        if (late && guess >= static_cast<std::int64_t>(p)) guess = static_cast<std::int64_t>(p) - 1;
     }
     return hitAt(std::min(lo, range.end - 1));
 }
 
 std::optional<SeekHit> ArchivePair::locateAtOrAfter(std::uint32_t block, std::uint32_t t) {
-    return search(blockEntries(block), t, std::nullopt);
+    return estimateSeek(block, t);
 }
 
 std::optional<SeekHit> ArchivePair::estimateSeek(std::uint32_t block, std::uint32_t t) {

@@ -133,6 +133,9 @@ private:
     std::filesystem::path vid_path_;
     ArchiveFile idx_;
     ArchiveFile vid_;
+    // The seek searches read one frame header here and there; their own
+    // descriptor keeps read-ahead away from them and on for playing.
+    ArchiveFile vid_probe_;
     std::uint64_t idx_size_ = 0;
     std::uint64_t vid_size_ = 0;
     std::uint64_t seek_count_ = 0;
@@ -142,6 +145,9 @@ private:
     ArchiveTrailer vid_trailer_;
     std::vector<IndexBlockRecord> blocks_;
     std::vector<std::uint64_t> block_begins_;
+    // The whole seek list, read at the first search (a few KiB for a full pair).
+    std::vector<SeekEntry> seek_list_;
+    bool seek_list_loaded_ = false;
     std::string failure_;
 };
 

@@ -1,5 +1,6 @@
 #include "archive/archive_reader.h"
 
+#include <algorithm>
 #include <functional>
 
 #include "archive/archive_writer.h"
@@ -182,6 +183,65 @@ TEST(ArchivePair, FindsTheFirstFrameAtOrAfterATime) {
     EXPECT_EQ(pair.blockEntries(0).end, 3u);
     EXPECT_EQ(pair.blockEntries(1).first, 3u);
     EXPECT_FALSE(pair.locateAtOrAfter(2, kT));
+}
+
+TEST(ArchivePair, AcceptsAPairWithoutFramesWhoseTrailerNamesTheFirstOffset) {
+    ScratchDir dir;
+    WriterOptions o;
+    o.folder = dir.path();
+    ArchiveWriter w(o);
+    ASSERT_TRUE(w.open());
+    w.appendUnit(audioUnit(1));
+    const auto stats = *w.close();
+    // Writers differ here: 0 or 64 for "no frame".
+    Bytes vid = readFile(stats.vid_path);
+    protocol::putBe32(vid.data() + vid.size() - 64 + 36, 64);
+    writeFile(stats.vid_path, vid);
+    ArchivePair pair;
+    ASSERT_TRUE(pair.open(stats.idx_path)) << pair.failure();
+    EXPECT_FALSE(pair.estimateSeek(0, kT));
+}
+
+TEST(ArchivePair, ALaterSeekEntryLeadingNowhereStopsTheSearchThere) {
+    ScratchDir dir;
+    const auto stats = writeSample(dir.path());
+    Bytes idx = readFile(stats.idx_path);
+    protocol::putBe32(idx.data() + kSeekListOffset + 8, 0x7FFFFFF0);  // block 0, entry 1
+    writeFile(stats.idx_path, idx);
+    ArchivePair pair;
+    ASSERT_TRUE(pair.open(stats.idx_path)) << pair.failure();  // only first entries are checked at opening
+    const auto hit = pair.estimateSeek(0, kT + 5);
+    ASSERT_TRUE(hit);
+    EXPECT_EQ(hit->index, 1u);
+    EXPECT_EQ(pair.readUnit(hit->entry.video_offset).damage, UnitDamage::PastTrailer);
+}
+
+TEST(ArchivePair, SeekSearchAgreesWithAWalkOverALongBlockWithGaps) {
+    ScratchDir dir;
+    WriterOptions o;
+    o.folder = dir.path();
+    ArchiveWriter w(o);
+    ASSERT_TRUE(w.open());
+    std::vector<std::uint32_t> times;
+    std::uint32_t t = kT;
+    for (int i = 0; i < 1500; ++i) {
+        t += (i % 7 == 3) ? 1 + static_cast<std::uint32_t>(i % 40) : 1;  // gaps of every length
+        times.push_back(t);
+        w.appendUnit(videoUnit({.time = t, .payload = 1}));
+        w.appendUnit(videoUnit({.time = t, .channel = 1, .payload = 1}));
+    }
+    const auto stats = *w.close();
+    ArchivePair pair;
+    ASSERT_TRUE(pair.open(stats.idx_path)) << pair.failure();
+    ASSERT_EQ(pair.seekCount(), times.size());
+    for (std::uint32_t target = kT - 2; target <= t + 2; ++target) {
+        const auto first_late = std::lower_bound(times.begin(), times.end(), target);
+        const auto expect = first_late == times.end() ? times.back() : *first_late;
+        const auto hit = pair.estimateSeek(0, target);
+        ASSERT_TRUE(hit);
+        ASSERT_EQ(hit->time, expect) << "target " << target - kT;
+        ASSERT_EQ(hit->index, static_cast<std::uint64_t>(std::find(times.begin(), times.end(), expect) - times.begin()));
+    }
 }
 
 }  // namespace

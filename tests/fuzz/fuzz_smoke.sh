@@ -6,7 +6,7 @@ set -euo pipefail
 source_dir=${1:?source folder}
 build=${2:?build folder for the clang fuzz build}
 seconds=${3:?seconds per target}
-targets=(fuzz_receive_dispatch fuzz_frame_parsers)
+targets=(fuzz_receive_dispatch fuzz_frame_parsers fuzz_archive_reader)
 
 if ! command -v clang++ >/dev/null; then
   echo "[fuzz] clang++ not found: scripts/setup.sh installs clang and libclang-rt-14-dev" >&2

@@ -10,7 +10,7 @@ build=${1:?build folder made with -DKALIX_FUZZ=ON}
 seconds=${2:-600}
 shift $(($# < 2 ? $# : 2))
 targets=("$@")
-((${#targets[@]})) || targets=(fuzz_receive_dispatch fuzz_frame_parsers)
+((${#targets[@]})) || targets=(fuzz_receive_dispatch fuzz_frame_parsers fuzz_archive_reader)
 
 finds="$build/tests/fuzz/finds"
 mkdir -p "$finds"
@@ -21,6 +21,7 @@ for target in "${targets[@]}"; do
   corpus="$work/$target"
   mkdir -p "$corpus"
   if [[ $target == fuzz_receive_dispatch ]]; then python3 "$here/make_seeds.py" "$corpus"; fi
+  if [[ $target == fuzz_archive_reader ]]; then python3 "$here/make_archive_seeds.py" "$corpus"; fi
   echo "[fuzz] $target for ${seconds}s"
   if ! "$build/tests/fuzz/$target" -max_total_time="$seconds" -max_len=70000 \
       -timeout=60 -rss_limit_mb=4096 -print_final_stats=1 \

@@ -5,13 +5,15 @@ namespace kalix::cli {
 int exitStatus(RunEnd end) {
     switch (end) {
     case RunEnd::HelpShown:
-    case RunEnd::ClosedByClient: return 0;
+    case RunEnd::ClosedByClient:
+    case RunEnd::LocalDone: return 0;
     case RunEnd::UsageError: return 2;
     case RunEnd::ClientBeforeLogin:
     case RunEnd::EndedByRecorder:
     case RunEnd::ConnectionFailed:
     case RunEnd::NoAnswer:
-    case RunEnd::Refused: return 3;
+    case RunEnd::Refused:
+    case RunEnd::LocalFailed: return 3;
     }
     return 3;
 }
@@ -25,7 +27,9 @@ std::string_view closedBy(RunEnd end) {
     case RunEnd::ConnectionFailed: return "failure";
     case RunEnd::NoAnswer: return "timeout";
     case RunEnd::HelpShown:
-    case RunEnd::UsageError: return {};
+    case RunEnd::UsageError:
+    case RunEnd::LocalDone:
+    case RunEnd::LocalFailed: return {};
     }
     return {};
 }

@@ -15,6 +15,8 @@ enum class RunEnd {
     ConnectionFailed,   // no connection came about
     NoAnswer,           // the login, or the command's request, was not answered in time
     Refused,            // the recorder refused the command's request; we closed
+    LocalDone,          // a command on local files succeeded
+    LocalFailed,        // a command on local files failed
 };
 
 // 0 help and a session we closed ourselves, 2 usage errors, 3 a session

@@ -19,9 +19,8 @@ std::unique_ptr<SessionCommand> makePlayCommand();
 
 using RunCommand = RunEnd (*)(std::span<const std::string_view> args);
 
-// Local commands on archive pairs, without a recorder.
+// Commands without a recorder session.
 RunEnd runArchive(std::span<const std::string_view> args);
-RunEnd runArchivePlay(std::span<const std::string_view> args);
 
 // A command over a recorder session, run by the session runner.
 template <std::unique_ptr<SessionCommand> (*make)()>
@@ -44,7 +43,7 @@ inline constexpr CommandEntry kCommands[] = {
     {"search", "log in and list the recorder's recorded days, stretches or events",
      &runSessionCommand<makeSearchCommand>},
     {"play", "log in, play recordings, record picture checksums and snapshots", &runSessionCommand<makePlayCommand>},
-    {"archive", "play archive pairs without a recorder (archive play)", &runArchive},
+    {"archive", "list (and play) the archive pairs of a folder", &runArchive},
 };
 
 // The whole command line after the program's name: the command and its
