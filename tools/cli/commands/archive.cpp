@@ -16,6 +16,7 @@ struct ArchiveSubcommand {
 
 constexpr ArchiveSubcommand kArchiveSubcommands[] = {
     {"list", "kalix-cli archive list DIR [--json]", &runArchiveList},
+    {"play", "kalix-cli archive play PATH --from T --out DIR [options] (archive play --help)", &runArchivePlay},
 };
 
 void printArchiveUsage(std::FILE* to) {

@@ -11,5 +11,7 @@ namespace kalix::cli {
 
 // kalix-cli archive list DIR [--json]
 RunEnd runArchiveList(std::span<const std::string_view> args);
+// kalix-cli archive play PATH --from T --out DIR [options]
+RunEnd runArchivePlay(std::span<const std::string_view> args);
 
 }  // namespace kalix::cli

@@ -16,6 +16,7 @@
 #include <string>
 #include <variant>
 
+#include "cli/commands/archive_commands.h"
 #include "cli/commands/commands.h"
 #include "cli/event_printer.h"
 #include "cli/json_line.h"
@@ -340,15 +341,9 @@ int finishRun(const EventPrinter& out, int exit) {
     return exit;
 }
 
-RunEnd endOf(int exit) { return exit == 0 ? RunEnd::ClosedByClient : RunEnd::EndedByRecorder; }
+RunEnd endOf(int exit) { return exit == 0 ? RunEnd::LocalDone : RunEnd::LocalFailed; }
 
 }  // namespace
-
-RunEnd runArchive(std::span<const std::string_view> args) {
-    if (!args.empty() && args[0] == "play") return runArchivePlay(args.subspan(1));
-    std::fputs("usage: kalix-cli archive play PATH --from T --out DIR [options]\n", stderr);
-    return RunEnd::UsageError;
-}
 
 RunEnd runArchivePlay(std::span<const std::string_view> args) {
     const auto parsed = parseOptions(args);
