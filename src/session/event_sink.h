@@ -185,6 +185,8 @@ struct PtzChannelAnswer {
     int channel = 0;
     bool ptz = false;
     friend bool operator==(const PtzChannelAnswer&, const PtzChannelAnswer&) = default;
+};
+
 // The firmware upload's worker: after every piece but the last (end None),
 // and once when it has ended (the finished look of the progress bar).
 struct FirmwareProgress {
@@ -234,6 +236,8 @@ struct AdminAnswer {
     std::int32_t reason = 0;  // of a refusal
     bool recording = false;   // the recording flag after a record answer
     friend bool operator==(const AdminAnswer&, const AdminAnswer&) = default;
+};
+
 // The answer to "Calculate": TRANS_ON_ACK with the size of the range in KiB,
 // or TRANS_ON_NACK (refused; its notices come separately).
 struct DownloadSize {
@@ -274,10 +278,8 @@ struct DownloadEnded {
 
 using Event = std::variant<Notice, MessageBoxRequest, ControlState, LoginAccepted, ConnectFailed,
                            LiveChannels, WindowPost, SearchAnswer, PlaybackChanged, PlayChannels, PlaybackRefused,
-                           LogAnswer, StatusAnswer, AdministrationChanged, RightsApplied, AdminAnswer>;
-                           PtzChannelAnswer, AdministrationChanged, RightsApplied, AdminAnswer>;
-                           FirmwareProgress, AdministrationChanged, RightsApplied, AdminAnswer>;
-                           DownloadSize, ArchivePairClosed, DownloadEnded>;
+                           LogAnswer, StatusAnswer, AdministrationChanged, RightsApplied, AdminAnswer,
+                           PtzChannelAnswer, FirmwareProgress, DownloadSize, ArchivePairClosed, DownloadEnded>;
 
 class EventSink {
 public:

@@ -77,7 +77,6 @@ inline constexpr CommandEntry kCommands[] = {
     {"reboot", "log in and ask the recorder to reboot", &runSessionCommand<makeRebootCommand>},
     {"db-init", "log in and ask the recorder to initialise its database", &runSessionCommand<makeDbInitCommand>},
     {"config", "log in and get or set the recorder's configuration block", &runConfigCommand},
-    {"archive", "play archive pairs without a recorder (archive play)", &runArchive},
     {"download", "log in and download a range of recordings into archive pairs",
      &runSessionCommand<makeDownloadCommand>},
     {"bookmarks", "list, add, delete or clear the bookmarks of a storage location", &runBookmarksCommand},
