@@ -17,10 +17,9 @@ DvrSession::DvrSession(SessionOptions options, EventSink& sink, OperationLogSink
       playback_(core_, media_, login_state_, live_, options_),
       ptz_(core_),
       firmware_(core_),
+      download_(core_, login_state_),
       login_(core_, login_state_, live_),
       administration_(core_, login_state_, media_, options_) {
-      download_(core_, login_state_),
-      login_(core_, login_state_, live_) {
     core_.handlers().fallback(protocol::PayloadRule::Reason,
                               [&sink](const auto& h, auto p) { postRefusal(sink, h, p); });
 }

@@ -83,9 +83,6 @@ std::optional<RecorderIdentity> parseHelloAck(std::span<const std::uint8_t> p) {
     for (std::size_t i = 0; i < kFirmwareParts; ++i) {
         const std::uint32_t version = protocol::be32(p.data() + kFirmVerOffset + 4 * i);
         const auto* name = reinterpret_cast<const char*>(p.data() + kFirmNameOffset + kFirmNameSize * i);
-        id.modules.push_back({std::string(name, strnlen(name, kFirmNameSize)), version});
-        if (version == 0) continue;
-        id.firmware.push_back(id.modules.back());
         id.modules[i] = {std::string(name, strnlen(name, kFirmNameSize)), version};
         if (version == 0) continue;
         id.firmware.push_back(id.modules[i]);

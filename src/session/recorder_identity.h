@@ -31,7 +31,6 @@ struct RecorderIdentity {
         std::uint32_t version = 0;  // time stamp, seconds since 1970
     };
     std::vector<Firmware> firmware;  // parts whose version is non-zero
-    std::vector<Firmware> modules;   // every part, by its module number
     // All 20 entries by position: the position is the module number that
     // firmware files and the upgrade request refer to.
     std::array<Firmware, 20> modules{};

@@ -74,7 +74,7 @@ TEST(InfoPages, SystemRowsWithMacAndModulesInOrder) {
     s.description = "Shop";
     s.identity.mac = {0xab, 0x01, 0xcd, 0x02, 0xef, 0x03};
     for (std::uint32_t i = 0; i < 7; ++i)
-        s.identity.modules.push_back({"m" + std::to_string(i), i == 0 ? 1'718'454'896u : 0x80000000u});
+        s.identity.modules[i] = {"m" + std::to_string(i), i == 0 ? 1'718'454'896u : 0x80000000u};
     auto rows = systemInfoRows(s);
     ASSERT_EQ(rows.size(), 5 + 5u);  // module 2 left out on product 0.0
     EXPECT_EQ(rows[3].cols[1], "AB:01:CD:02:EF:03");

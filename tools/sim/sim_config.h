@@ -106,6 +106,8 @@ struct FirmwareSettings {
     // recorder restarts: every connection is closed and the next login
     // reports the new stamps. 0: no restart.
     std::chrono::milliseconds restart_after{2000};
+};
+
 // Backup download: the size answer and the faults of a transfer.
 struct BackupSettings {
     // TRANS_ON_ACK carries this many KiB instead of the range's size.

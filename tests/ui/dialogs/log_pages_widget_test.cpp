@@ -105,7 +105,7 @@ protected:
         id.channel_num = 8;
         id.product_major = 2;
         id.mac = {0x00, 0x1c, 0x2d, 0x3e, 0x4f, 0x50};
-        for (std::uint32_t m = 0; m < 7; ++m) id.modules.push_back({"v2." + std::to_string(m), 1'700'000'000u + m});
+        for (std::uint32_t m = 0; m < 7; ++m) id.modules[m] = {"v2." + std::to_string(m), 1'700'000'000u + m};
         RemoteSearchDeps deps{requests_, playback_, id};
         deps.current_year = 2024;
         deps.address = "192.168.1.64";
