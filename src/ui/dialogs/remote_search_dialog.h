@@ -49,9 +49,9 @@ struct RemoteSearchDeps {
     int current_year = 0;  // 0: the PC's
     std::uint8_t opacity = 255;
     // For the System Info page.
-    std::string address;
+    std::string address{};
     std::uint16_t port = 0;
-    std::string description;
+    std::string description{};
 };
 
 class RemoteSearchDialog final : public SkinDialog, private app::RemoteSearchView {
