@@ -54,9 +54,9 @@ struct RemoteSearchDeps {
     int current_year = 0;  // 0: the PC's
     std::uint8_t opacity = 255;
     // For the System Info page.
-    std::string address;
+    std::string address{};
     std::uint16_t port = 0;
-    std::string description;
+    std::string description{};
     // The Backup page's requests and the folder whose free space it checks;
     // without them the page is not available.
     app::BackupRequests* backup = nullptr;
