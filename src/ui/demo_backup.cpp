@@ -4,7 +4,6 @@
 #include <QDir>
 #include <QLabel>
 #include <QPushButton>
-#include <QTimeZone>
 
 #include <cstdio>
 
@@ -22,7 +21,7 @@ constexpr int kGiveUpPolls = 80;  // 20 s for any one stage
 // The demo recorder keeps the PC's local time: its clock read as UTC.
 protocol::RecorderTime recorderNow() {
     const QDateTime local = QDateTime::currentDateTime();
-    return static_cast<protocol::RecorderTime>(QDateTime(local.date(), local.time(), QTimeZone::utc()).toSecsSinceEpoch());
+    return static_cast<protocol::RecorderTime>(QDateTime(local.date(), local.time(), Qt::UTC).toSecsSinceEpoch());
 }
 
 }  // namespace

@@ -197,7 +197,7 @@ TEST(DvrSession, RefusalsRaiseTheirNoticesAndTalkEndsFirst) {
     rig.peer->send(Code::LIVE_STOP_NACK, word(1));
     ASSERT_TRUE(rig.sink.waitForNotice(0x50000));
     const auto events = rig.sink.events();
-    ASSERT_GE(events.size(), 7u);
+    ASSERT_GE(events.size(), 8u);
     EXPECT_EQ(std::get<WindowPost>(events[0]).message, WindowMessage::TalkEnded);
     EXPECT_EQ(std::get<Notice>(events[1]).lParam(), 0xC0001u);
     // Nothing recorded: an empty month, not a refusal.
@@ -205,7 +205,9 @@ TEST(DvrSession, RefusalsRaiseTheirNoticesAndTalkEndsFirst) {
     EXPECT_EQ(std::get<SearchAnswer>(events[3]), (SearchAnswer{SearchKind::EventPage, {}, 0, 0, true}));
     EXPECT_EQ(std::get<Notice>(events[4]), (Notice{4, 0, Owner::RemoteSearch}));
     EXPECT_EQ(std::get<Notice>(events[5]).lParam(), 0x60005u);
-    EXPECT_EQ(std::get<Notice>(events[6]).lParam(), 0x50000u);
+    // The size request's owner hears of the refusal after its notice.
+    EXPECT_EQ(std::get<DownloadSize>(events[6]), (DownloadSize{0, true}));
+    EXPECT_EQ(std::get<Notice>(events[7]).lParam(), 0x50000u);
 }
 
 TEST(DvrSession, ShortPayloadReadFailureEndsTheSession) {

@@ -7,7 +7,6 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QTimeZone>
 #include <QVBoxLayout>
 
 namespace kalix::ui {
@@ -17,7 +16,7 @@ namespace {
 QDateTimeEdit* timeEdit(const char* name, QWidget* parent) {
     auto* edit = new QDateTimeEdit(parent);
     edit->setObjectName(name);
-    edit->setTimeZone(QTimeZone::utc());
+    edit->setTimeSpec(Qt::UTC);
     edit->setDisplayFormat("yyyy-MM-dd HH:mm:ss");
     edit->setCalendarPopup(true);
     return edit;
@@ -92,8 +91,8 @@ BackupPageWidget::BackupPageWidget(app::BackupRequests& requests, int channel_co
 }
 
 void BackupPageWidget::setRange(protocol::RecorderTime from, protocol::RecorderTime to) {
-    from_->setDateTime(QDateTime::fromSecsSinceEpoch(from, QTimeZone::utc()));
-    to_->setDateTime(QDateTime::fromSecsSinceEpoch(to, QTimeZone::utc()));
+    from_->setDateTime(QDateTime::fromSecsSinceEpoch(from, Qt::UTC));
+    to_->setDateTime(QDateTime::fromSecsSinceEpoch(to, Qt::UTC));
     rangeEdited();
 }
 

@@ -16,6 +16,7 @@
 class QCheckBox;
 class QDateTimeEdit;
 class QLabel;
+class QProgressBar;
 class QPushButton;
 
 namespace kalix::ui {
@@ -62,7 +63,7 @@ signals:
     void stopPressed();
 
 private:
-    class QProgressBar* bar_ = nullptr;
+    QProgressBar* bar_ = nullptr;
     QLabel* text_ = nullptr;
 };
 

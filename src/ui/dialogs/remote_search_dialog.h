@@ -60,7 +60,7 @@ struct RemoteSearchDeps {
     // The Backup page's requests and the folder whose free space it checks;
     // without them the page is not available.
     app::BackupRequests* backup = nullptr;
-    std::filesystem::path download_folder;
+    std::filesystem::path download_folder{};
 };
 
 class RemoteSearchDialog final : public SkinDialog, private app::RemoteSearchView {
