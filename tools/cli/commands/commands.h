@@ -33,9 +33,6 @@ using RunCommand = RunEnd (*)(std::span<const std::string_view> args);
 RunEnd runArchive(std::span<const std::string_view> args);
 // config get|set: the word after the command chooses the command.
 RunEnd runConfigCommand(std::span<const std::string_view> args);
-// Local commands on archive pairs, without a recorder.
-RunEnd runArchive(std::span<const std::string_view> args);
-RunEnd runArchivePlay(std::span<const std::string_view> args);
 // Commands on local files, with no recorder.
 RunEnd runBookmarksCommand(std::span<const std::string_view> args);
 RunEnd runExportCommand(std::span<const std::string_view> args);
