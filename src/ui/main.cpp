@@ -108,17 +108,14 @@ int main(int argc, char** argv) {
         QStringLiteral("local-play"),
         QStringLiteral("Start local playback at T (seconds since 1970) from the storage location's Download folder."),
         QStringLiteral("T"));
-    const QCommandLineOption debug(QStringLiteral("debug"),
-                                   QStringLiteral("Print the debug console's lines on standard error (as KALIX_DEBUG=1)."));
-    for (const auto* o : {&demo, &rgb, &quit_after, &screenshot, &full_shot, &layout, &full, &notice, &demo_playback, &demo_search, &debug, &demo_restricted})
-    for (const auto* o : {&demo, &rgb, &quit_after, &screenshot, &full_shot, &layout, &full, &notice, &demo_playback, &demo_search, &local_play, &debug})
     const QCommandLineOption demo_backup(
         QStringLiteral("demo-backup"),
         QStringLiteral("Once logged in, download a minute through the Backup tab, writing its windows to DIR."),
         QStringLiteral("DIR"));
     const QCommandLineOption debug(QStringLiteral("debug"),
                                    QStringLiteral("Print the debug console's lines on standard error (as KALIX_DEBUG=1)."));
-    for (const auto* o : {&demo, &rgb, &quit_after, &screenshot, &full_shot, &layout, &full, &notice, &demo_playback, &demo_search, &demo_backup, &debug})
+    for (const auto* o : {&demo, &rgb, &quit_after, &screenshot, &full_shot, &layout, &full, &notice, &demo_playback,
+                          &demo_search, &demo_backup, &local_play, &debug, &demo_restricted})
         parser.addOption(*o);
     parser.process(app);
     if (parser.isSet(debug)) kalix::app::enableDebugConsole(true);

@@ -539,9 +539,8 @@ bool parseOne(ArgumentReader& reader, std::string_view opt, CommandLine& cmd, bo
         if (!request) {
             return reader.fail("can refuse PLAY_INFO_MONTH_REQ, PLAY_INFO_DAY_REQ, EVENT_INFO_REQ, PLAY_ON_REQ, "
                                "EVENT_PLAY_REQ, RPLAY_STOP, REC_ON_REQ, REC_OFF_REQ, REBOOT_REQ, DB_INIT_REQ, "
-                               "DB_UPDATE_REQ, LOG_INFO_REQ or STATUS_INFO_REQ");
-                               "EVENT_PLAY_REQ, RPLAY_STOP, TRANS_INFO_MONTH_REQ, TRANS_INFO_DAY_REQ, "
-                               "TRANS_ON_REQ or TRANS_DATA_REQ");
+                               "DB_UPDATE_REQ, LOG_INFO_REQ, STATUS_INFO_REQ, TRANS_INFO_MONTH_REQ, "
+                               "TRANS_INFO_DAY_REQ, TRANS_ON_REQ or TRANS_DATA_REQ");
         }
         c.refusals.push_back({static_cast<std::uint16_t>(*request), *reason});
         return true;
