@@ -142,6 +142,8 @@ public:
     // RSearch: the remote search dialog opens (application-modal); the
     // window hands its hub over with setRemoteSearch().
     virtual void openRemoteSearch() {}
+    // LSearch: the local search (archive pairs, bookmarks, export) opens.
+    virtual void openLocalSearch() {}
 };
 
 struct ControllerDeps {

@@ -34,6 +34,7 @@ namespace kalix::ui {
 class EventJumpBar;
 class FullScreenBar;
 class RemoteSearchDialog;
+class LocalSearchDialog;
 class TimeDisplay;
 class ScreenKeeper;
 class SkinButton;
@@ -110,6 +111,11 @@ public:
     // The status strip's line; empty outside remote playback.
     QString statusStripText() const;
     RemoteSearchDialog* remoteSearchDialog() const;
+    LocalSearchDialog* localSearchDialog() const;
+    // Starts local playback at t; true when it started. The local player
+    // and the wall's local mode come in with their own change: until then
+    // this says no, and the local search stays open.
+    bool startLocalPlaybackAt(protocol::RecorderTime t);
     const app::LocalSettings& settings() const { return settings_; }
     app::ConnectHistory& history() { return history_; }
     std::filesystem::path location() const { return settings_.location; }
@@ -142,6 +148,7 @@ private:
     void openEventJumpBar() override;
     void closeEventJumpBar() override;
     void openRemoteSearch() override;
+    void openLocalSearch() override;
 
     void createControls();
     void onEvent(const session::Event& event);
@@ -172,6 +179,7 @@ private:
     QPointer<FullScreenBar> bar_;
     QPointer<QWidget> notice_;
     QPointer<QWidget> remote_search_;
+    QPointer<QWidget> local_search_;
     // The searches the open search dialog sends through the session.
     std::unique_ptr<app::SearchRequests> search_requests_;
     QTimer save_job_timer_;
