@@ -36,7 +36,6 @@ bool holds(const media::WallRect& r, int x, int y) { return x >= r.left && x < r
 // disabled.
 constexpr ControlId kUnavailableControls[] = {
     ControlId::Pan, ControlId::Zoom,  // PTZ panel
-    ControlId::LSearch,               // local search and the local player
     ControlId::Save,                  // picture saving and its job timer
     ControlId::Load,                  // image file preview
     ControlId::FirmUp,                // firmware upgrade
@@ -137,6 +136,7 @@ void ClientController::press(ControlId control) {
         case ControlId::FirmUp: return pressFirmUp();
         case ControlId::RSetup: return pressRSetup();
         case ControlId::LSetup: return pressLSetup();
+        case ControlId::LSearch: return view_.openLocalSearch();
         case ControlId::Quit: return view_.endDialog();
         case ControlId::Sound: return pressSound();
         case ControlId::SelAudio: return pressSelAudio();

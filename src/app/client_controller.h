@@ -147,6 +147,8 @@ public:
     // FirmUp: the upgrade folder is scanned and, after the operator's OK,
     // the upgrade window opens; nothing while one is open.
     virtual void openFirmware() {}
+    // LSearch: the local search (archive pairs, bookmarks, export) opens.
+    virtual void openLocalSearch() {}
 };
 
 struct ControllerDeps {

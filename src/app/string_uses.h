@@ -94,6 +94,16 @@ inline constexpr StringUse kStringUses[] = {
     {"status strip: origins", 6100, 3},
     {"status strip: play modes", 6104, 5},
     {"recording states; backup filters", 6140, 2},
+    {"local search: title", 5230},
+    {"local search: tabs", 5231, 5},
+    {"bookmarks: buttons", 5240, 5},
+    {"bookmarks: headings", 5245, 2},
+    {"bookmarks: add", 5247},
+    {"export: title", 5250},
+    {"export: labels", 5251, 4},
+    {"export: start", 5255},
+    {"export: stop", 5256},
+    {"export: states", 5257, 3},
 };
 // clang-format on
 

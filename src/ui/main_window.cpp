@@ -37,6 +37,7 @@
 #include "ui/dialogs/notice_dialog.h"
 #include "ui/dialogs/firmware_dialog.h"
 #include "ui/dialogs/remote_search_dialog.h"
+#include "ui/dialogs/local_search_dialog.h"
 #include "archive/archive_writer.h"
 #include "ui/qt_settings_store.h"
 #include "ui/resource_bundle.h"
@@ -598,6 +599,28 @@ void MainWindow::openFirmwareDialog() {
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setWindowModality(Qt::ApplicationModal);
     firmware_ = dialog;
+LocalSearchDialog* MainWindow::localSearchDialog() const {
+    return static_cast<LocalSearchDialog*>(local_search_.data());
+}
+
+bool MainWindow::startLocalPlaybackAt(protocol::RecorderTime t) { return controller_->startLocalPlayback(t); }
+
+void MainWindow::openLocalSearch() {
+    if (local_search_) {
+        local_search_->show();
+        local_search_->raise();
+        return;
+    }
+    LocalSearchDeps deps;
+    deps.location = settings_.location;
+    deps.archive_folder = archive::downloadFolder(settings_.location);
+    deps.date_format = settings_.date_format;
+    deps.opacity = settings_.alpha(app::OpacitySlot::RemoteSearch);
+    deps.start_local_playback = [this](protocol::RecorderTime t) { return startLocalPlaybackAt(t); };
+    auto* dialog = new LocalSearchDialog(std::move(deps), this);
+    connect(dialog, &LocalSearchDialog::noticeRequested, this,
+            [this](session::Notice notice) { controller_->requestNotice(notice); });
+    local_search_ = dialog;
     dialog->centreOn(this);
     dialog->show();
 }

@@ -37,6 +37,7 @@ class EventJumpBar;
 class FullScreenBar;
 class RemoteSearchDialog;
 class DownloadProgressWindow;
+class LocalSearchDialog;
 class TimeDisplay;
 class ScreenKeeper;
 class SkinButton;
@@ -113,6 +114,11 @@ public:
     // The status strip's line; empty outside remote playback.
     QString statusStripText() const;
     RemoteSearchDialog* remoteSearchDialog() const;
+    LocalSearchDialog* localSearchDialog() const;
+    // Starts local playback at t; true when it started. The local player
+    // and the wall's local mode come in with their own change: until then
+    // this says no, and the local search stays open.
+    bool startLocalPlaybackAt(protocol::RecorderTime t);
     const app::LocalSettings& settings() const { return settings_; }
     app::ConnectHistory& history() { return history_; }
     std::filesystem::path location() const { return settings_.location; }
@@ -147,6 +153,7 @@ private:
     void openRemoteSearch() override;
     void openFirmware() override;
     void openFirmwareDialog();
+    void openLocalSearch() override;
 
     void createControls();
     void addRecorderCommands(QWidget* button);
@@ -186,6 +193,7 @@ private:
     std::optional<app::FirmwareScan> firmware_scan_;
     std::vector<app::RecorderModule> firmware_modules_;
     std::unique_ptr<app::FirmwareLink> firmware_link_;
+    QPointer<QWidget> local_search_;
     // The searches the open search dialog sends through the session.
     std::unique_ptr<app::SearchRequests> search_requests_;
     std::unique_ptr<app::BackupRequests> backup_requests_;

@@ -152,7 +152,7 @@ TEST(ClientController, StartUpSavesMixerLogsAndOpensConnect) {
     EXPECT_EQ(rig.log.entries()[0].action, 1u);
     // The playback bar and the unavailable controls stay disabled.
     for (int i = 0; i < kPlaybackButtons; ++i) EXPECT_FALSE(rig.enabled(playbackButton(i))) << i;
-    for (ControlId c : {ControlId::LSearch, ControlId::Save, ControlId::Pan})
+    for (ControlId c : {ControlId::Save, ControlId::Pan})
         EXPECT_FALSE(rig.enabled(c));
     EXPECT_FALSE(rig.enabled(static_cast<ControlId>(299)));
 
