@@ -38,8 +38,6 @@ constexpr ControlId kUnavailableControls[] = {
     ControlId::Pan, ControlId::Zoom,  // PTZ panel
     ControlId::Save,                  // picture saving and its job timer
     ControlId::Load,                  // image file preview
-    ControlId::FirmUp,                // firmware upgrade
-    ControlId::Record,                // recording on the recorder (user rights)
     ControlId::PositionSlider,        // local player seeking
 };
 

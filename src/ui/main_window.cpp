@@ -38,7 +38,6 @@
 #include "ui/dialogs/firmware_dialog.h"
 #include "ui/dialogs/remote_search_dialog.h"
 #include "ui/dialogs/local_search_dialog.h"
-#include "archive/archive_writer.h"
 #include "ui/qt_settings_store.h"
 #include "ui/resource_bundle.h"
 #include "ui/screen_keeper.h"
@@ -599,6 +598,10 @@ void MainWindow::openFirmwareDialog() {
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setWindowModality(Qt::ApplicationModal);
     firmware_ = dialog;
+    dialog->centreOn(this);
+    dialog->show();
+}
+
 LocalSearchDialog* MainWindow::localSearchDialog() const {
     return static_cast<LocalSearchDialog*>(local_search_.data());
 }

@@ -141,6 +141,7 @@ void RecorderAdministration::registerHandlers(HandlerTable& table) {
 }
 
 void RecorderAdministration::onLogin() {
+    if (!link_.config().admin.announce) return;
     sendRights();
     sendState();
     sendConfig();

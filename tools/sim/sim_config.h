@@ -141,6 +141,10 @@ struct RightsChange {
 // What the recorder tells a client about itself and its accounts after the
 // login, and the administrative requests it answers.
 struct AdminSettings {
+    // After the login the recorder tells the client the rights, the channel
+    // tables, the recording state and its stored blocks unasked. Tests of
+    // other features on the raw wire switch this off.
+    bool announce = true;
     // Rights of the named accounts; every other account holds all nine.
     std::vector<std::pair<std::string, RightsBits>> rights;
     std::vector<RightsChange> changes;

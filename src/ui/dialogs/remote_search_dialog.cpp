@@ -135,6 +135,7 @@ void RemoteSearchDialog::handle(const session::Event& event) {
     }
     if (const auto* status = std::get_if<session::StatusAnswer>(&event)) {
         if (info_page_ != nullptr) info_page_->onStatusAnswer(*status);
+        return;
     }
     if (const auto* size = std::get_if<session::DownloadSize>(&event); size && backup_page_ != nullptr)
         backup_page_->onSize(*size);
@@ -162,11 +163,11 @@ void RemoteSearchDialog::stateChanged() {
         case SearchTab::Search: pages_[chosen] = buildSearchPage(); break;
         case SearchTab::Log: pages_[chosen] = buildLogPage(); break;
         case SearchTab::Info: pages_[chosen] = buildInfoPage(); break;
+        case SearchTab::Backup:
+            pages_[chosen] = deps_.backup != nullptr ? buildBackupPage() : buildUnavailablePage();
+            break;
         default: pages_[chosen] = buildUnavailablePage(); break;
         }
-        pages_[chosen] = hub_.tab() == SearchTab::Search                          ? buildSearchPage()
-                         : hub_.tab() == SearchTab::Backup && deps_.backup != nullptr ? buildBackupPage()
-                                                                                      : buildUnavailablePage();
         stack_->addWidget(pages_[chosen]);
     }
     stack_->setCurrentWidget(pages_[chosen]);

@@ -209,8 +209,10 @@ TEST_F(LogPagesTest, PrintToPdfWritesTheDocumentNameAndEveryPage) {
     const auto pages = info.find("Pages:");
     ASSERT_NE(pages, std::string::npos) << info;
     EXPECT_EQ(std::stoi(info.substr(pages + 6)), 2) << info;
-    const std::string text = shell("pdftotext -f 2 -l 2 '" + path.toStdString() + "' -");
-    EXPECT_NE(text.find("- 2 / 2 -"), std::string::npos) << text;
+    std::string text = shell("pdftotext -f 2 -l 2 '" + path.toStdString() + "' -");
+    // pdftotext may drop the spaces between separately placed glyphs.
+    std::erase(text, ' ');
+    EXPECT_NE(text.find("-2/2-"), std::string::npos) << text;
 }
 
 TEST_F(LogPagesTest, LocalLogPageReadsTheOperationLog) {

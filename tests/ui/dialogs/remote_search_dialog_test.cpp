@@ -175,7 +175,8 @@ TEST_F(RemoteSearchDialogTest, CalendarOpensOnTheMonthAnswerAndTabsWaitMeanwhile
     d.handle(SearchAnswer{SearchKind::Day, {}, 0, 0, true});  // refused
     child<SkinButton>(d, "tab-log")->click();
     EXPECT_EQ(d.hub().tab(), app::SearchTab::Log);
-    EXPECT_TRUE(child<QWidget>(*d.page(app::SearchTab::Log), "unavailable") != nullptr);
+    ASSERT_NE(d.page(app::SearchTab::Log), nullptr);
+    EXPECT_EQ(child<QWidget>(*d.page(app::SearchTab::Log), "unavailable"), nullptr);
 }
 
 TEST_F(RemoteSearchDialogTest, TimelineZoomsByDragAndPlaysAtTheCursor) {
