@@ -336,6 +336,7 @@ void ClientController::applyHiddenChannels() {
 void ClientController::onRightsApplied(const session::RightsApplied& applied) {
     if (applied.stop_playback && remotePlaybackShown()) stopRemotePlayback();
     if (applied.close_search && remote_search_) remote_search_->close();
+    if (applied.stop_download && session_ && session_->downloading()) session_->downloadStop();
     applyRightButtons();
 }
 

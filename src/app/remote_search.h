@@ -57,6 +57,7 @@ public:
     void searchEvents(std::uint32_t kind, std::uint32_t page) override { session_.searchEvents(kind, page); }
     void requestLog() override { session_.requestLog(); }
     void requestStatus() override { session_.requestStatus(); }
+    void cancelCapacityCalculation() override { session_.cancelCapacityCalculation(); }
 
 private:
     session::DvrSession& session_;

@@ -23,8 +23,9 @@ std::vector<std::uint8_t> message(Code code, const std::vector<std::uint8_t>& pa
                                   Fragment fragment = Fragment::Last) {
     const auto h = MessageHeader::make(code, static_cast<std::uint16_t>(payload.size()), fragment);
     const auto head = h.encode();
-    std::vector<std::uint8_t> bytes(head.begin(), head.end());
-    bytes.insert(bytes.end(), payload.begin(), payload.end());
+    std::vector<std::uint8_t> bytes(head.size() + payload.size());
+    std::copy_n(head.data(), head.size(), bytes.data());
+    if (!payload.empty()) std::memcpy(bytes.data() + head.size(), payload.data(), payload.size());
     return bytes;
 }
 

@@ -19,8 +19,9 @@ using protocol::MessageHeader;
 
 std::vector<std::uint8_t> message(Code code, const std::vector<std::uint8_t>& payload, Fragment fragment = Fragment::Last) {
     const auto head = MessageHeader::make(code, static_cast<std::uint16_t>(payload.size()), fragment).encode();
-    std::vector<std::uint8_t> out(head.begin(), head.end());
-    out.insert(out.end(), payload.begin(), payload.end());
+    std::vector<std::uint8_t> out(head.size() + payload.size());
+    std::copy_n(head.data(), head.size(), out.data());
+    if (!payload.empty()) std::memcpy(out.data() + head.size(), payload.data(), payload.size());
     return out;
 }
 

@@ -5,7 +5,9 @@
 namespace kalix::cli {
 namespace {
 
-std::string idJson(const std::optional<std::uint16_t>& id) { return id ? std::to_string(*id) : "null"; }
+std::string idJson(const std::optional<std::uint16_t>& id) {
+    return id.has_value() ? std::to_string(static_cast<unsigned>(id.value_or(0))) : "null";
+}
 
 std::string colsJson(const app::ListRow& row) {
     std::string out = "[";
@@ -28,8 +30,8 @@ std::string colsText(const app::ListRow& row) {
 }  // namespace
 
 void printLogRow(const EventPrinter& out, const app::ListRow& row) {
-    const auto name_id = row.ids.size() > 2 ? row.ids[2] : std::nullopt;
-    out.line(JsonLine("log_row").addRaw("cols", colsJson(row)).addRaw("name_id", idJson(name_id)).str(),
+    const std::string name_id = row.ids.size() > 2 ? idJson(row.ids[2]) : std::string("null");
+    out.line(JsonLine("log_row").addRaw("cols", colsJson(row)).addRaw("name_id", name_id).str(),
              "log " + colsText(row));
 }
 
