@@ -37,7 +37,6 @@
 #include "ui/dialogs/notice_dialog.h"
 #include "ui/dialogs/firmware_dialog.h"
 #include "ui/dialogs/remote_search_dialog.h"
-#include "ui/dialogs/local_search_dialog.h"
 #include "ui/qt_settings_store.h"
 #include "ui/resource_bundle.h"
 #include "ui/screen_keeper.h"
@@ -556,74 +555,6 @@ void MainWindow::openRemoteSearch() {
     });
     remote_search_ = dialog;
     controller_->setRemoteSearch(&dialog->hub());
-    dialog->centreOn(this);
-    dialog->show();
-}
-
-void MainWindow::openFirmware() {
-    session::DvrSession* session = controller_->session();
-    const auto identity = session ? session->identity() : std::nullopt;
-    if (!identity || firmware_) return;
-    firmware_modules_ = app::recorderModules(*identity);
-    firmware_scan_ = app::scanUpgradeFolder(app::upgradeFolder(settings_), firmware_modules_,
-                                            app::firmwareRowCount(identity->product_major, identity->product_minor));
-    controller_->requestNotice(
-        session::Notice::of(session::NoticeKind::Firmware, firmware_scan_->accepted == 0 ? 1 : 0, session::Owner::Firmware));
-}
-
-void MainWindow::openFirmwareDialog() {
-    session::DvrSession* session = controller_->session();
-    if (!session || !session->loggedIn() || !firmware_scan_ || firmware_) return;
-    // The window may outlive the session (a disconnect): the link asks the
-    // controller for the session at every call.
-    class ControllerLink final : public app::FirmwareLink {
-    public:
-        explicit ControllerLink(app::ClientController& c) : c_(c) {}
-        bool sendRequest(const app::FirmwareRequest& r) override {
-            return c_.session() != nullptr && c_.session()->firmwareRequest(r);
-        }
-        void startUpload(const std::filesystem::path& file, int row) override {
-            if (c_.session()) c_.session()->firmwareUpload(file, static_cast<std::uint32_t>(row));
-        }
-        void stopUpload() override {
-            if (c_.session()) c_.session()->firmwareStop();
-        }
-
-    private:
-        app::ClientController& c_;
-    };
-    firmware_link_ = std::make_unique<ControllerLink>(*controller_);
-    auto* dialog = new FirmwareDialog(*firmware_scan_, firmware_modules_, *firmware_link_, this);
-    dialog->setOpacityByte(settings_.alpha(app::OpacitySlot::FirmwareUpgrade));
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->setWindowModality(Qt::ApplicationModal);
-    firmware_ = dialog;
-    dialog->centreOn(this);
-    dialog->show();
-}
-
-LocalSearchDialog* MainWindow::localSearchDialog() const {
-    return static_cast<LocalSearchDialog*>(local_search_.data());
-}
-
-bool MainWindow::startLocalPlaybackAt(protocol::RecorderTime t) { return controller_->startLocalPlayback(t); }
-
-void MainWindow::openLocalSearch() {
-    if (local_search_) {
-        local_search_->show();
-        local_search_->raise();
-        return;
-    }
-    LocalSearchDeps deps;
-    deps.location = settings_.location;
-    deps.archive_folder = archive::downloadFolder(settings_.location);
-    deps.date_format = settings_.date_format;
-    deps.opacity = settings_.alpha(app::OpacitySlot::RemoteSearch);
-    deps.start_local_playback = [this](protocol::RecorderTime t) { return startLocalPlaybackAt(t); };
-    auto* dialog = new LocalSearchDialog(std::move(deps), this);
-    connect(dialog, &LocalSearchDialog::noticeRequested, this,
-            [this](session::Notice notice) { controller_->requestNotice(notice); });
-    local_search_ = dialog;
     dialog->centreOn(this);
     dialog->show();
 }
