@@ -90,6 +90,8 @@ ClientController::ClientController(ControllerDeps deps)
       audio_choice_([&wall = deps.wall](int channel) { return wall.view().isChannelVisible(channel); }) {
     if (!pause_) pause_ = [](std::chrono::milliseconds d) { std::this_thread::sleep_for(d); };
     deps_archive_folder_ = std::move(deps.archive_folder);
+    deps_sound_output_ = std::move(deps.make_sound_output);
+    deps_local_audio_buf_ = std::move(deps.local_audio_buf);
 }
 
 ClientController::~ClientController() { shutdown(); }

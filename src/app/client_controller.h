@@ -174,6 +174,9 @@ struct ControllerDeps {
     // The archive folder local playback reads ("Download" below the
     // storage location); empty: no local playback.
     std::function<std::filesystem::path()> archive_folder{};
+    // Local playback's sound output and its AudioBuf setting; none: silent.
+    std::function<std::unique_ptr<media::SoundOutput>()> make_sound_output{};
+    std::function<std::uint8_t()> local_audio_buf{};
 };
 
 // The playback bar's mode for a local player state (slow states as their direction).
@@ -344,6 +347,8 @@ private:
     PlaybackSession* playback_override_;
     RemotePlayState play_state_;
     std::function<std::filesystem::path()> deps_archive_folder_;
+    std::function<std::unique_ptr<media::SoundOutput>()> deps_sound_output_;
+    std::function<std::uint8_t()> deps_local_audio_buf_;
     std::unique_ptr<LocalPlayback> local_;
     std::vector<JumpEvent> local_events_;
     bool time_display_open_ = false;

@@ -44,11 +44,17 @@ bool ClientController::startLocalPlayback(protocol::RecorderTime t) {
         return false;
     }
     wall_.setDisplayMode(media::DisplayMode::LocalPlayback);
-    local_ = std::make_unique<LocalPlayback>(std::move(catalogue), wall_);
+    LocalSound sound;
+    sound.make_output = deps_sound_output_;
+    if (deps_local_audio_buf_) sound.audio_buf = deps_local_audio_buf_();
+    // Without a recorder there is no audio flag to ask: sound plays.
+    sound.wanted = session_ == nullptr || session_->audioFlag();
+    local_ = std::make_unique<LocalPlayback>(std::move(catalogue), wall_, std::move(sound));
     player::PlayerStart start;
     start.segment = *first;
     start.first = player::Command::Forward;
     start.speed = 1;
+    start.every_picture_backwards = true;
     local_->start(start);
     for (int i = 0; i < kPlaybackButtons; ++i)
         if (i != 4) setEnabled(playbackButton(i), true);  // 344 (recording) keeps its own state

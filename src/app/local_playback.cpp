@@ -1,6 +1,9 @@
 #include "app/local_playback.h"
 
 #include <array>
+#include <mutex>
+
+#include "media/audio/audio_block_queue.h"
 
 namespace kalix::app {
 
@@ -31,11 +34,14 @@ std::optional<std::size_t> eventJumpTarget(const std::vector<JumpEvent>& events,
 // The decoders' questions and the player's results, kept for the window.
 class LocalPlayback::Output final : public player::PlayerOutput, public media::DecoderHost {
 public:
-    explicit Output(media::VideoWall& wall) : wall_(wall) {
+    Output(media::VideoWall& wall, LocalSound sound) : wall_(wall), sound_(std::move(sound)) {
         for (int c = 0; c < 16; ++c)
             decoders_[static_cast<std::size_t>(c)] = std::make_unique<media::ChannelDecoder>(c, wall, *this);
     }
-    ~Output() override { stopDecoders(); }
+    ~Output() override {
+        stopDecoders();
+        stopAudio();
+    }
 
     void stopDecoders() {
         for (auto& d : decoders_)
@@ -50,6 +56,36 @@ public:
     void timeShown(protocol::RecorderTime t) override { time_ = t; }
     void channelsChanged(int, std::uint32_t mask) override { mask_ = mask; }
     bool channelVisible(int channel) override { return wall_.view().paneSizeOfChannel(channel).has_value(); }
+
+    // Sound: the player creates the audio player at speed 1 and stops it
+    // at every other speed, seek and stretch.
+    bool audioWanted() override { return sound_.wanted && sound_.make_output != nullptr; }
+    bool audioRunning() override {
+        std::lock_guard lock(audio_mutex_);
+        return audio_ != nullptr;
+    }
+    void startAudio() override {
+        if (!audioWanted()) return;
+        std::lock_guard lock(audio_mutex_);
+        if (audio_) return;
+        audio_blocks_.clear();
+        audio_ = media::AudioPlayer::create(audio_blocks_, sound_.audio_buf, sound_.make_output());
+    }
+    void stopAudio() override {
+        std::unique_ptr<media::AudioPlayer> player;
+        {
+            std::lock_guard lock(audio_mutex_);
+            player = std::move(audio_);
+        }
+        if (player) player->stop(media::PlayerStop::Immediate);
+        audio_blocks_.clear();
+    }
+    int selectedAudioChannel() override { return audio_channel_.load(); }
+    void selectAudioChannel(int channel) override { audio_channel_ = channel; }
+    void queueAudio(const media::AudioBlock& block) override {
+        std::lock_guard lock(audio_mutex_);
+        if (audio_) audio_blocks_.push(block);
+    }
     bool waitForRoom(int channel, std::size_t limit, std::stop_token stop) override {
         return decoders_[static_cast<std::size_t>(channel & 15)]->queue().waitUntilAtMost(limit, stop);
     }
@@ -73,11 +109,16 @@ public:
 
 private:
     media::VideoWall& wall_;
+    const LocalSound sound_;
     std::array<std::unique_ptr<media::ChannelDecoder>, 16> decoders_;
+    std::mutex audio_mutex_;
+    std::unique_ptr<media::AudioPlayer> audio_;  // -- guarded by audio_mutex_ --
+    media::AudioBlockQueue audio_blocks_;
+    std::atomic<int> audio_channel_{-1};
 };
 
-LocalPlayback::LocalPlayback(player::Catalogue catalogue, media::VideoWall& wall)
-    : output_(std::make_unique<Output>(wall)),
+LocalPlayback::LocalPlayback(player::Catalogue catalogue, media::VideoWall& wall, LocalSound sound)
+    : output_(std::make_unique<Output>(wall, std::move(sound))),
       player_(std::make_unique<player::LocalPlayer>(std::move(catalogue), *output_)) {}
 
 LocalPlayback::~LocalPlayback() { stop(); }
@@ -87,6 +128,7 @@ void LocalPlayback::start(const player::PlayerStart& start) { player_->start(sta
 void LocalPlayback::stop() {
     player_->stop();
     output_->stopDecoders();
+    output_->stopAudio();
 }
 
 LocalStatus LocalPlayback::status() const {

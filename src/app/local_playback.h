@@ -6,11 +6,13 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "media/audio/sound_stream.h"
 #include "media/video/channel_decoder.h"
 #include "media/video/video_wall.h"
 #include "player/local_player.h"
@@ -42,9 +44,17 @@ struct LocalStatus {
     bool running = false;
 };
 
+// Sound of local playback: played at speed 1 when the segment has audio,
+// the operator wants sound and the PC has an output.
+struct LocalSound {
+    std::function<std::unique_ptr<media::SoundOutput>()> make_output{};  // none: silent
+    std::uint8_t audio_buf = 2;  // the local-playback AudioBuf setting
+    bool wanted = false;         // the main window's audio flag at the start
+};
+
 class LocalPlayback {
 public:
-    LocalPlayback(player::Catalogue catalogue, media::VideoWall& wall);
+    LocalPlayback(player::Catalogue catalogue, media::VideoWall& wall, LocalSound sound = {});
     ~LocalPlayback();  // stops the player, then the decoders
     LocalPlayback(const LocalPlayback&) = delete;
     LocalPlayback& operator=(const LocalPlayback&) = delete;

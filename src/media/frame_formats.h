@@ -172,12 +172,22 @@ void setAvailable(FrameInfo& info, std::uint32_t available_len);
 
 enum class Direction : std::uint8_t { Forward = 1, Backward };
 
+// Backward play of every picture: a group is decoded forwards and its
+// pictures held by the decoder, then shown one by one, latest first.
+enum class HoldRole : std::uint8_t {
+    None,
+    Hold,  // decode into a held picture named hold_id, show nothing
+    Show,  // show the held picture hold_id (no coded data)
+};
+
 // One coded picture on its way to the decoder of its channel.
 struct FrameItem {
     std::uint32_t decode_len = 0;  // = info.coded_len; data holds at least this many
     std::uint32_t epoch = 0;
     Direction direction = Direction::Forward;
     std::uint8_t decode_only = 0;  // with Backward: decoded for reference, not shown
+    HoldRole hold = HoldRole::None;
+    std::uint64_t hold_id = 0;
     FrameInfo info;
     // The last fragment's header, with frame_channel set in live view.
     protocol::MessageHeader header;

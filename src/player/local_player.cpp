@@ -130,6 +130,7 @@ void LocalPlayer::run(std::stop_token stop) {
             if (stop_audio_.exchange(false)) output_.stopAudio();
             if (clear_step_mask_.exchange(false)) step_mask_ = 0;
             const Command state = state_.load();
+            if (!gops_.idle() && (seekPending() || !everyPictureBackwards(state))) leaveGroups(!seekPending());
             switch (state) {
             case Command::Forward:
             case Command::SlowForward: forwardIteration(stop); break;
@@ -319,6 +320,8 @@ void LocalPlayer::forwardIteration(std::stop_token stop) {
 }
 
 void LocalPlayer::backwardIteration(std::stop_token stop) {
+    const bool groups = everyPictureBackwards(state_.load());
+    if (groups && !seekPending() && showHeld(stop, state_.load())) return;
     Step step;
     if (seekPending()) {
         step = movedSliderPos();
@@ -326,6 +329,14 @@ void LocalPlayer::backwardIteration(std::stop_token stop) {
     } else {
         step = readBackward();
         if (step == Step::Reopen) {
+            if (groups) {
+                // Nothing earlier here: what waits for a key frame is given
+                // up, what is held is shown before another file opens.
+                gops_.flush();
+                while (showHeld(stop, Command::None))
+                    if (stop.stop_requested() || !everyPictureBackwards(state_.load())) return;
+                last_shown_.reset();
+            }
             if (!goPrevious(false)) internalCommand(Command::Pause, PauseCause::End);
             return;
         }
@@ -336,6 +347,13 @@ void LocalPlayer::backwardIteration(std::stop_token stop) {
     }
     if (step != Step::Unit) return;
     if (current_.kind != UnitKind::Video || current_.video.decode_only == 1) return;
+    if (groups) {
+        for (const HeldPicture& p : gops_.meet(current_)) {
+            if (!output_.waitForRoom(p.unit.video.enc.channel, kQueueLimit, stop)) return;
+            handVideo(stop, p.unit, state_.load(), media::HoldRole::Hold, p.id);
+        }
+        return;
+    }
     if (current_.video.enc.kind != media::FrameKind::Key) return;
     const int channel = current_.video.enc.channel;
     if (!output_.waitForRoom(channel, kQueueLimit, stop)) return;
@@ -345,6 +363,38 @@ void LocalPlayer::backwardIteration(std::stop_token stop) {
     const bool show = counter % sel.key_stride == 0;
     counter = (counter + 1) % sel.key_stride;
     if (show) handOn(stop, state);
+}
+
+bool LocalPlayer::everyPictureBackwards(Command state) const {
+    if (!start_.every_picture_backwards) return false;
+    if (state != Command::Backward && state != Command::SlowBackward) return false;
+    if (selectionFor(state, speed_.load()).key_stride != 1) return false;
+    return std::popcount(catalogue_[segment_].video_mask & 0xFFFFu) <= kEveryPictureChannels;
+}
+
+// The next held picture that may be shown, paced; false when there is none.
+bool LocalPlayer::showHeld(std::stop_token stop, Command state) {
+    auto next = gops_.nextShow();
+    if (!next) return false;
+    const int channel = next->unit.video.enc.channel;
+    if (!output_.waitForRoom(channel, kQueueLimit, stop)) return true;
+    handVideo(stop, next->unit, state == Command::None ? state_.load() : state, media::HoldRole::Show, next->id);
+    last_shown_ = next->unit;
+    return true;
+}
+
+// Backward play of every picture ends (another direction, speed or a
+// seek): held pictures are forgotten; unless a seek moves on anyway, play
+// goes on from the picture on screen rather than from where reading got to.
+void LocalPlayer::leaveGroups(bool keep_place) {
+    gops_.clear();
+    if (keep_place && last_shown_) {
+        current_ = *last_shown_;
+        have_current_ = true;
+        pos_ = current_.end();
+        next_back_.reset();
+    }
+    last_shown_.reset();
 }
 
 void LocalPlayer::stepForwardIteration(std::stop_token stop) {
@@ -444,48 +494,63 @@ void LocalPlayer::handOn(std::stop_token stop, Command state) {
         return;
     }
 
-    const media::VideoFrameHeader& h = current_.video;
-    current_time_ = h.frame_time;
-    output_.timeShown(h.frame_time);
-    const auto range_start = range_start_.load();
-    if (!seekPending() && h.frame_time >= range_start && h.frame_time <= range_end_)
-        output_.sliderMoved(h.frame_time - range_start);
+    handVideo(stop, current_, state, media::HoldRole::None, 0);
+}
 
+void LocalPlayer::handVideo(std::stop_token stop, const Unit& unit, Command state, media::HoldRole role,
+                            std::uint64_t id) {
+    const media::VideoFrameHeader& h = unit.video;
     media::FrameInfo info = media::buildFrameInfo(h.enc);
     info.title = media::checkedTitle(h.title, h.title_crc, h.enc.channel);
-
-    // Timing, first part.
     const auto frame_ms = static_cast<std::int64_t>(info.timeMs());
-    const bool restart = restart_timing_.exchange(false);
-    if (restart || rebase_) {
-        base_ms_ = frame_ms - 100;
-        base_tick_ = Clock::now();
-        if (restart) ++epoch_;
-        rebase_ = false;
-        due_ms_ = 0;
-    } else {
-        const int shift = pacingShift(state, speed_.load());
-        const std::int64_t diff = isBackwardState(state) ? base_ms_ - frame_ms : frame_ms - base_ms_;
-        due_ms_ = shift < 0 ? diff * 2 : (diff >> shift);
+
+    // A held picture is only decoded now; it is shown, paced, later.
+    if (role != media::HoldRole::Hold) {
+        current_time_ = h.frame_time;
+        output_.timeShown(h.frame_time);
+        const auto range_start = range_start_.load();
+        if (!seekPending() && h.frame_time >= range_start && h.frame_time <= range_end_)
+            output_.sliderMoved(h.frame_time - range_start);
+
+        // Timing, first part.
+        const bool restart = restart_timing_.exchange(false);
+        if (restart || rebase_) {
+            base_ms_ = frame_ms - 100;
+            base_tick_ = Clock::now();
+            if (restart) ++epoch_;
+            rebase_ = false;
+            due_ms_ = 0;
+        } else {
+            const int shift = pacingShift(state, speed_.load());
+            const std::int64_t diff = isBackwardState(state) ? base_ms_ - frame_ms : frame_ms - base_ms_;
+            due_ms_ = shift < 0 ? diff * 2 : (diff >> shift);
+        }
     }
 
-    if (!reader_.readPayload(current_, buffer_)) {
-        // Larger than any picture the decoders take: passed over.
-        protocol::trace("[player] unit at %u of %u bytes passed over\n", current_.offset, current_.payload_len);
-        return;
-    }
-    media::setAvailable(info, static_cast<std::uint32_t>(buffer_.size()));
-    info.epoch = epoch_;
     media::FrameItem item;
+    if (role == media::HoldRole::Show) {
+        media::setAvailable(info, 0);
+    } else {
+        if (!reader_.readPayload(unit, buffer_)) {
+            // Larger than any picture the decoders take: passed over.
+            protocol::trace("[player] unit at %u of %u bytes passed over\n", unit.offset, unit.payload_len);
+            return;
+        }
+        media::setAvailable(info, static_cast<std::uint32_t>(buffer_.size()));
+        item.data.assign(buffer_.begin(), buffer_.end());
+    }
+    info.epoch = epoch_;
     item.decode_len = info.coded_len;
     item.epoch = epoch_;
     item.direction = isBackwardState(state) ? media::Direction::Backward : media::Direction::Forward;
     item.decode_only = h.decode_only == 1 ? 1 : 0;
+    item.hold = role;
+    item.hold_id = id;
     item.info = info;
     item.header.word0 = 0x0901u << 16;
     item.header.word1 = std::uint32_t{h.enc.channel} * 64u;
-    item.data.assign(buffer_.begin(), buffer_.end());
-    output_.queueFrame(std::move(item), current_, path);
+    output_.queueFrame(std::move(item), unit, reader_.path());
+    if (role == media::HoldRole::Hold) return;
     ++frames_;
 
     // Timing, second part.

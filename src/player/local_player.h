@@ -25,6 +25,7 @@
 #include "media/frame_formats.h"
 #include "player/play_segment.h"
 #include "player/player_commands.h"
+#include "player/reverse_gops.h"
 #include "player/vid_reader.h"
 
 namespace kalix::player {
@@ -91,7 +92,14 @@ struct PlayerStart {
     int speed = 1;                          // 1 … 6 forwards, −2 … −6 backwards
     Pacing pacing = Pacing::FrameTimes;
     std::chrono::milliseconds start_delay{200};
+    // Backward play shows every picture: each group is decoded forwards
+    // and shown backwards (the desktop). Off, it shows the key frames only.
+    bool every_picture_backwards = false;
 };
+
+// Every picture backwards only while a segment has at most this many
+// channels: the decoders hold a group of pictures per channel.
+inline constexpr int kEveryPictureChannels = 4;
 
 class LocalPlayer {
 public:
@@ -137,6 +145,10 @@ private:
     bool seekPending() const { return seek_state_.load() > 2; }
     bool goPrevious(bool within_stretch);
     void handOn(std::stop_token stop, Command state);
+    void handVideo(std::stop_token stop, const Unit& unit, Command state, media::HoldRole role, std::uint64_t id);
+    bool everyPictureBackwards(Command state) const;
+    bool showHeld(std::stop_token stop, Command state);
+    void leaveGroups(bool keep_place);
     void reportDamage(std::uint32_t offset, const std::string& reason);
     void wait(std::stop_token stop, std::uint64_t frame_ms);
 
@@ -185,6 +197,8 @@ private:
     std::chrono::steady_clock::time_point base_tick_{};
     std::int64_t due_ms_ = 0;
     std::vector<std::uint8_t> buffer_;
+    ReverseGops gops_;
+    std::optional<Unit> last_shown_;  // the held picture last shown, of the open .vid
 
     std::jthread thread_;  // last: joined before the rest goes
 };

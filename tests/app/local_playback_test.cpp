@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "../archive/archive_test_support.h"
+#include "../media/audio_test_support.h"
 #include "app/client_controller.h"
 #include "archive/archive_writer.h"
 
@@ -154,6 +155,50 @@ TEST_F(ControllerLocalTest, AnEventJumpStartsAgainAtTheEvent) {
     controller_->pressEventJump(EventJumpButton::NextEvent);
     ASSERT_TRUE(eventually([&] { return controller_->localStatus()->time >= kT0 + 100; }));
     EXPECT_LT(controller_->localStatus()->time, kT0 + 200);
+}
+
+TEST(LocalSound, SpeedOnePlaysTheSelectedChannelsBlocksAndOtherSpeedsStopIt) {
+    archive::testing::ScratchDir dir;
+    {
+        archive::WriterOptions o;
+        o.folder = dir.path();
+        o.clock = [] { return kT0 + 1000; };
+        archive::ArchiveWriter w(o);
+        ASSERT_TRUE(w.open());
+        for (std::uint32_t t = kT0; t < kT0 + 60; ++t) {
+            archive::testing::VideoSpec s;
+            s.time = t;
+            ASSERT_EQ(w.appendUnit(archive::testing::videoUnit(s)), archive::UnitResult::Stored);
+            // A second of sound: more blocks than one batch of the player.
+            for (int b = 0; b < 50; ++b)
+                ASSERT_EQ(w.appendUnit(archive::testing::audioUnit(1, 48)), archive::UnitResult::Stored);
+        }
+        ASSERT_TRUE(w.close());
+    }
+    media::VideoWall wall;
+    NullView view;
+    QuietMixer mixer;
+    std::atomic<media::test::FakeSoundOutput*> output{nullptr};  // made on the player thread
+    ControllerDeps deps{wall, view, mixer};
+    deps.pause = [](std::chrono::milliseconds) {};
+    deps.archive_folder = [&] { return dir.path(); };
+    deps.make_sound_output = [&] {
+        auto made = std::make_unique<media::test::FakeSoundOutput>();
+        output = made.get();
+        return made;
+    };
+    ClientController controller(std::move(deps));
+    ASSERT_TRUE(controller.startLocalPlayback(kT0));
+    const auto eventually = [](auto f) {
+        for (int i = 0; i < 400 && !f(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        return f();
+    };
+    ASSERT_TRUE(eventually([&] { return output.load() != nullptr && output.load()->writeCount() > 0; }));
+    EXPECT_EQ(controller.localStatus()->speed, 1);
+    controller.press(playbackButton(2));  // forward again: speed 2, no sound
+    EXPECT_TRUE(eventually([&] { return controller.localStatus()->speed == 2; }));
+    controller.press(playbackButton(5));
+    EXPECT_FALSE(controller.localPlaybackActive());
 }
 
 }  // namespace

@@ -77,10 +77,15 @@ public:
         return {ring_.bytes().begin(), ring_.bytes().end()};
     }
 
+    int writeCount() const {
+        std::lock_guard lock(mutex_);
+        return writes;
+    }
+
     bool fail_open = false;
     bool fail_writes = false;
     bool forward = false;
-    int writes = 0;
+    int writes = 0;  // -- guarded by mutex_: read it with writeCount() across threads --
 
 private:
     mutable std::mutex mutex_;

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 
 #include "pair_fixture.h"
 #include "recording_output.h"
@@ -121,6 +122,61 @@ TEST_F(LocalPlayerTest, ReverseFromTheStartFrameIncludesEveryBlocksFirstFrame) {
         times.push_back(f.time);
     }
     EXPECT_EQ(times, (std::vector<std::uint32_t>{201, 200, 102, 101, 100}));
+}
+
+TEST_F(LocalPlayerTest, EveryPictureBackwardsHoldsEachGroupThenShowsItLatestFirst) {
+    auto pair = twoBlocks();
+    Catalogue c = pair.segments;
+    // From the last picture of second 201 back to the start of the first block.
+    c[1].start_offset = pair.units[14].offset;
+    c[1].play_from = 201;
+    LocalPlayer player(c, out_);
+    PlayerStart start = fastStart(Command::Backward, -2, 1);
+    start.every_picture_backwards = true;
+    player.start(start);
+    ASSERT_TRUE(out_.waitForPauses(1));
+    EXPECT_EQ(out_.pauses[0], PauseCause::End);
+
+    std::map<std::uint64_t, std::uint32_t> held;  // id → offset
+    std::vector<std::uint32_t> shown;
+    for (const auto& f : out_.frames) {
+        ASSERT_NE(f.hold, media::HoldRole::None);
+        if (f.hold == media::HoldRole::Hold) {
+            EXPECT_GT(f.bytes, 0u);
+            held[f.hold_id] = f.offset;
+            continue;
+        }
+        // A picture is shown only after it was held, and without coded bytes.
+        ASSERT_TRUE(held.contains(f.hold_id));
+        EXPECT_EQ(held[f.hold_id], f.offset);
+        EXPECT_EQ(f.bytes, 0u);
+        shown.push_back(f.offset);
+    }
+    std::vector<std::uint32_t> expected;
+    for (int i = 14; i >= 0; --i) expected.push_back(pair.units[static_cast<std::size_t>(i)].offset);
+    EXPECT_EQ(shown, expected);
+    EXPECT_EQ(player.framesHandedOn(), 15u);
+}
+
+TEST_F(LocalPlayerTest, EveryPictureBackwardsIsOffForManyChannelsAndFastSpeeds) {
+    std::vector<test::FixtureUnit> units;
+    for (std::uint32_t t = 100; t < 102; ++t)
+        for (int k : {0, 1})
+            for (std::uint8_t ch = 0; ch < 5; ++ch) units.push_back(video(ch, t, static_cast<std::uint8_t>(k)));
+    auto pair = writePair(dir_, "m", units);
+    Catalogue c = pair.segments;
+    c[0].start_offset = pair.units.back().offset;
+    LocalPlayer player(c, out_);
+    PlayerStart start = fastStart(Command::Backward, -2);
+    start.every_picture_backwards = true;
+    player.start(start);
+    ASSERT_TRUE(out_.waitForPauses(1));
+    // Five channels: key frames only, handed on as before.
+    ASSERT_EQ(out_.frames.size(), 10u);
+    for (const auto& f : out_.frames) {
+        EXPECT_EQ(f.hold, media::HoldRole::None);
+        EXPECT_EQ(f.kind, FrameKind::Key);
+    }
 }
 
 TEST_F(LocalPlayerTest, StepsShowOneFramePerChannelThenPause) {

@@ -19,6 +19,8 @@ struct HandedFrame {
     media::Direction direction = media::Direction::Forward;
     std::uint32_t epoch = 0;
     std::size_t bytes = 0;
+    media::HoldRole hold = media::HoldRole::None;
+    std::uint64_t hold_id = 0;
 };
 
 class RecordingOutput final : public PlayerOutput {
@@ -27,7 +29,7 @@ public:
     void queueFrame(media::FrameItem item, const Unit& unit, const std::string&) override {
         std::lock_guard lock(mutex_);
         frames.push_back(HandedFrame{unit.offset, item.info.channel, unit.video.frame_time, item.info.kind,
-                                     item.direction, item.epoch, item.data.size()});
+                                     item.direction, item.epoch, item.data.size(), item.hold, item.hold_id});
         changed_.notify_all();
     }
     bool audioWanted() override { return audio_wanted; }

@@ -206,7 +206,7 @@ void RecorderAdministration::sendState() {
 
     std::vector<std::uint8_t> cameras(kVideoChannels, 0);
     for (std::size_t c = 0; c < kVideoChannels; ++c)
-        cameras[c] = c < config.channel_num ? static_cast<std::uint8_t>((a.cameras >> c) & 1u) : 0;
+        cameras[c] = static_cast<std::uint8_t>(c < config.channel_num ? (a.cameras >> c) & 1u : 0u);
     link_.sendMessage(Code::CAM_INFO_CHANGE, cameras);
 
     const std::size_t cut = a.bad_blocks ? 10 : 0;

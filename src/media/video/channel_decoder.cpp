@@ -10,6 +10,8 @@ namespace kalix::media {
 namespace {
 
 constexpr int kCallAgainLimit = 4;  // a library that keeps asking is not believed forever
+// Two groups of backward play per channel, at most.
+constexpr std::size_t kHeldLimit = 120;
 
 // Copies the first row of every pair over the second.
 void doubleLines(std::uint8_t* plane, std::size_t row_bytes, std::size_t rows) {
@@ -56,6 +58,12 @@ void ChannelDecoder::run(std::stop_token stop) {
     while (auto taken = queue_.pop(stop)) {
         FrameItem& item = taken->item;
         if (discard_) continue;
+        if (item.hold == HoldRole::Show) {
+            showHeld(item);
+            continue;
+        }
+        // Held pictures belong to the backward play that queued them.
+        if (item.hold == HoldRole::None && !held_.empty()) held_.clear();
 
         if (mode_ == DisplayMode::Live && !host_.liveFrameWanted(channel_)) {
             primed = false;
@@ -131,6 +139,10 @@ void ChannelDecoder::run(std::stop_token stop) {
             continue;
         }
 
+        if (item.hold == HoldRole::Hold) {
+            holdPicture(input_length, size, item);
+            continue;
+        }
         if (!decode(input_length, size, item)) continue;
         if (item.direction == Direction::Backward && item.decode_only == 1) continue;
         showCaptions(item, size);
@@ -150,21 +162,7 @@ bool ChannelDecoder::decode(int input_length, PictureSize size, const FrameItem&
     // never painted half old, half new.
     auto access = wall_.pictures().lockChannel(channel_);
     if (!access) return false;
-    if (context_.output == DecoderOutput::Rgb24)
-        context_.rgb_line_doubling = host_.lineDoubling(channel_) ? LineDoubling::InterlacedHeights : LineDoubling::Off;
-    int result = PT_H264dec_GetOneFrame(context_, input_.data(), input_length, access->picture());
-    for (int again = 0; result == kDecodeCallAgain && again < kCallAgainLimit; ++again)
-        result = PT_H264dec_GetOneFrame(context_, input_.data(), input_length, access->picture());
-    if (result == kDecodeNeedsReset) {
-        PT_H264dec_Uninit(context_);
-        PT_H264dec_Init(context_);
-        result = PT_H264dec_GetOneFrame(context_, input_.data(), input_length, access->picture());
-    }
-    if (result != kDecodedPicture && result != kDecodedPictureToo) {
-        protocol::trace("[decoder/ch%d] decode result %d\n", channel_ + 1, result);
-        ++dropped_;
-        return false;
-    }
+    if (runLibrary(input_length, access->picture()) < 0) return false;
     // The stream may say otherwise than the recorder's header did.
     const PictureSize decoded{context_.width, context_.height};
     if (decoded != size && !access->setSize(decoded)) return false;
@@ -178,6 +176,71 @@ bool ChannelDecoder::decode(int input_length, PictureSize size, const FrameItem&
     ++decoded_;
     postProcess(access->picture(), decoded, path);
     return true;
+}
+
+// The library's result for one picture, or −1 (counted as dropped).
+int ChannelDecoder::runLibrary(int input_length, std::span<std::uint8_t> picture) {
+    if (context_.output == DecoderOutput::Rgb24)
+        context_.rgb_line_doubling = host_.lineDoubling(channel_) ? LineDoubling::InterlacedHeights : LineDoubling::Off;
+    int result = PT_H264dec_GetOneFrame(context_, input_.data(), input_length, picture);
+    for (int again = 0; result == kDecodeCallAgain && again < kCallAgainLimit; ++again)
+        result = PT_H264dec_GetOneFrame(context_, input_.data(), input_length, picture);
+    if (result == kDecodeNeedsReset) {
+        PT_H264dec_Uninit(context_);
+        PT_H264dec_Init(context_);
+        result = PT_H264dec_GetOneFrame(context_, input_.data(), input_length, picture);
+    }
+    if (result != kDecodedPicture && result != kDecodedPictureToo) {
+        protocol::trace("[decoder/ch%d] decode result %d\n", channel_ + 1, result);
+        ++dropped_;
+        return -1;
+    }
+    return result;
+}
+
+void ChannelDecoder::holdPicture(int input_length, PictureSize size, const FrameItem& item) {
+    // Beyond the limit the picture latest to be shown (the earliest in the
+    // stream) makes room.
+    if (held_.size() >= kHeldLimit) held_.erase(std::prev(held_.end()));
+    Held held;
+    held.output = context_.output;
+    held.bytes.resize(pictureBytes(context_.output, size.width, size.height));
+    if (runLibrary(input_length, held.bytes) < 0) return;
+    held.size = PictureSize{context_.width, context_.height};
+    if (held.size != size) {
+        ++dropped_;
+        return;
+    }
+    ++decoded_;
+    held_.insert_or_assign(item.hold_id, std::move(held));
+}
+
+void ChannelDecoder::showHeld(const FrameItem& item) {
+    const auto found = held_.find(item.hold_id);
+    if (found == held_.end()) {
+        ++dropped_;
+        return;
+    }
+    const Held held = std::move(found->second);
+    held_.erase(found);
+    const DrawPath path = held.output == DecoderOutput::Rgb24 ? DrawPath::Rgb : DrawPath::Yuv;
+    wall_.pictures().setPaneTime(channel_, host_.paneTime(channel_, item));
+    {
+        auto access = wall_.pictures().lockChannel(channel_);
+        if (!access || wall_.pictures().drawPath() != path || !access->setSize(held.size) ||
+            held.bytes.size() > access->picture().size()) {
+            ++dropped_;
+            return;
+        }
+        const auto picture = access->picture().first(held.bytes.size());
+        std::copy(held.bytes.begin(), held.bytes.end(), picture.begin());
+        if (path == DrawPath::Yuv)
+            host_.pictureDecoded(DecodedPicture{channel_, decoded_, held.size, picture, &item.info, true, mode_});
+        postProcess(picture, held.size, path);
+    }
+    showCaptions(item, held.size);
+    wall_.view().markChannel(channel_);
+    ++shown_;
 }
 
 void ChannelDecoder::postProcess(std::span<std::uint8_t> picture, PictureSize size, DrawPath path) {

@@ -12,6 +12,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <span>
 #include <string>
@@ -84,6 +85,9 @@ public:
 private:
     void run(std::stop_token stop);
     bool decode(int input_length, PictureSize size, const FrameItem& item);
+    int runLibrary(int input_length, std::span<std::uint8_t> picture);
+    void holdPicture(int input_length, PictureSize size, const FrameItem& item);
+    void showHeld(const FrameItem& item);
     void postProcess(std::span<std::uint8_t> picture, PictureSize size, DrawPath path);
     void showCaptions(const FrameItem& item, PictureSize size);
 
@@ -105,6 +109,13 @@ private:
     std::string fitted_title_;
     int pane_width_ = 0;
     int char_width_ = 10;
+    // Pictures of a backward group, decoded and waiting to be shown.
+    struct Held {
+        PictureSize size;
+        DecoderOutput output = DecoderOutput::PlanarYuv420;
+        std::vector<std::uint8_t> bytes;
+    };
+    std::map<std::uint64_t, Held> held_;
 
     std::jthread thread_;  // last: starts after everything above exists
 };

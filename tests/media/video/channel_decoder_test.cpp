@@ -100,6 +100,33 @@ TEST(ChannelDecoder, PredictedPicturesWaitForTheFirstKeyFrameThenDecodeBitExactl
     EXPECT_FALSE(rig.host.init_failed);
 }
 
+TEST(ChannelDecoder, HeldPicturesAreDecodedForwardsAndShownInTheOrderAsked) {
+    const auto units = accessUnits(testing::readFile(testing::clipPath("clip352x288.264")));
+    const auto expected = testing::readLines(testing::clipPath("clip352x288.md5"));
+    Rig rig;
+    ChannelDecoder decoder(1, rig.wall, rig.host);
+    for (int i = 0; i < 6; ++i) {
+        FrameItem item = itemFor(units[static_cast<std::size_t>(i)], i == 0 ? FrameKind::Key : FrameKind::Predicted, 352, 288);
+        item.hold = HoldRole::Hold;
+        item.hold_id = 10 + static_cast<std::uint64_t>(i);
+        decoder.queue().push(std::move(item));
+    }
+    // Latest first, then one that was never held.
+    for (std::uint64_t id : {15u, 14u, 13u, 12u, 11u, 10u, 99u}) {
+        FrameItem show = itemFor({}, FrameKind::Predicted, 352, 288);
+        show.hold = HoldRole::Show;
+        show.hold_id = id;
+        decoder.queue().push(std::move(show));
+    }
+    ASSERT_TRUE(rig.host.waitForPictures(6));
+    decoder.stop();
+    ASSERT_EQ(rig.host.md5s.size(), 6u);
+    for (std::size_t i = 0; i < 6; ++i) EXPECT_EQ(rig.host.md5s[i], expected[5 - i]) << i;
+    EXPECT_EQ(decoder.picturesShown(), 6u);
+    EXPECT_EQ(decoder.picturesDropped(), 1u);
+    EXPECT_TRUE(rig.wall.view().pictureChannels() & (1u << 1));
+}
+
 TEST(ChannelDecoder, NewEpochRestartsTheRunAtTheNextKeyFrame) {
     const auto units = accessUnits(testing::readFile(testing::clipPath("clip352x288.264")));
     Rig rig;
