@@ -409,43 +409,27 @@ void LocalPlayer::stepForwardIteration(std::stop_token stop) {
         }
         return;
     }
-    Step step;
-    if (seekPending()) {
-        step = movedSliderPos();
-        if (step == Step::Unit) {
-            seek_state_ = 0;
-            after_seek_ = true;
-        }
-    } else {
-        step = readForward();
-    }
+    const Step step = seekPending() ? stepSeek() : readForward();
     if (step == Step::Reopen) {
         openSegment(false);
         return;
     }
-    if (step != Step::Unit || current_.kind != UnitKind::Video || current_.video.decode_only == 1) return;
-    if (after_seek_ && current_.video.enc.kind != media::FrameKind::Key) return;
-    const int channel = current_.video.enc.channel;
-    if (!output_.channelVisible(channel)) return;
-    if ((step_mask_ & (1u << channel)) != 0) {
+    if (step != Step::Unit) return;
+    switch (stepFrame()) {
+    case StepFrame::Passed: return;
+    case StepFrame::Repeated:
         pos_ = current_.offset;
         if (after_seek_) restart_timing_ = true;
         internalCommand(Command::Pause, PauseCause::StepDone);
         return;
+    case StepFrame::Shown: handOn(stop, Command::StepForward); return;
     }
-    step_mask_ |= 1u << channel;
-    after_seek_ = false;
-    handOn(stop, Command::StepForward);
 }
 
 void LocalPlayer::stepBackwardIteration(std::stop_token stop) {
     Step step;
     if (seekPending()) {
-        step = movedSliderPos();
-        if (step == Step::Unit) {
-            seek_state_ = 0;
-            after_seek_ = true;
-        }
+        step = stepSeek();
     } else {
         step = readBackward();
         if (step == Step::Reopen) {
@@ -458,11 +442,10 @@ void LocalPlayer::stepBackwardIteration(std::stop_token stop) {
         openSegment(false);
         return;
     }
-    if (step != Step::Unit || current_.kind != UnitKind::Video || current_.video.decode_only == 1) return;
-    if (after_seek_ && current_.video.enc.kind != media::FrameKind::Key) return;
-    const int channel = current_.video.enc.channel;
-    if (!output_.channelVisible(channel)) return;
-    if ((step_mask_ & (1u << channel)) != 0) {
+    if (step != Step::Unit) return;
+    switch (stepFrame()) {
+    case StepFrame::Passed: return;
+    case StepFrame::Repeated: {
         // The next step back starts from this frame's successor again.
         const auto next = reader_.readUnit(current_.end());
         if (next.unit) current_ = *next.unit;
@@ -470,9 +453,31 @@ void LocalPlayer::stepBackwardIteration(std::stop_token stop) {
         internalCommand(Command::Pause, PauseCause::StepDone);
         return;
     }
+    case StepFrame::Shown: handOn(stop, Command::StepBackward); return;
+    }
+}
+
+// A step's seek: the frame it lands on is taken as the first after a seek.
+LocalPlayer::Step LocalPlayer::stepSeek() {
+    const Step step = movedSliderPos();
+    if (step == Step::Unit) {
+        seek_state_ = 0;
+        after_seek_ = true;
+    }
+    return step;
+}
+
+// A step shows one frame of every visible channel; meeting a channel again
+// ends it. Right after a seek only a key frame can start a channel.
+LocalPlayer::StepFrame LocalPlayer::stepFrame() {
+    if (current_.kind != UnitKind::Video || current_.video.decode_only == 1) return StepFrame::Passed;
+    if (after_seek_ && current_.video.enc.kind != media::FrameKind::Key) return StepFrame::Passed;
+    const int channel = current_.video.enc.channel;
+    if (!output_.channelVisible(channel)) return StepFrame::Passed;
+    if ((step_mask_ & (1u << channel)) != 0) return StepFrame::Repeated;
     step_mask_ |= 1u << channel;
     after_seek_ = false;
-    handOn(stop, Command::StepBackward);
+    return StepFrame::Shown;
 }
 
 void LocalPlayer::handOn(std::stop_token stop, Command state) {

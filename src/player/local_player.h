@@ -129,6 +129,7 @@ public:
 
 private:
     enum class Step : std::uint8_t { Unit, Skip, Reopen, Damage, Stopped };
+    enum class StepFrame : std::uint8_t { Passed, Shown, Repeated };
 
     void run(std::stop_token stop);
     void applyLocked(Command command);
@@ -138,6 +139,8 @@ private:
     void backwardIteration(std::stop_token stop);
     void stepForwardIteration(std::stop_token stop);
     void stepBackwardIteration(std::stop_token stop);
+    Step stepSeek();
+    StepFrame stepFrame();
     Step readForward();
     Step readAt(std::uint32_t offset);
     Step readBackward();

@@ -52,7 +52,7 @@ void Ptz::registerHandlers(HandlerTable& table) {
 void Ptz::onChannel(std::span<const std::uint8_t> payload) {
     if (payload.size() != 4) return;
     channel_ = payload[0];
-    const bool has = channel_ < 16 && ((link_.config().ptz_channels >> static_cast<unsigned>(channel_)) & 1u) != 0;
+    const bool has = channel_ < 16 && ((unsigned{link_.config().ptz_channels} >> static_cast<unsigned>(channel_)) & 1u) != 0;
     link_.event("ptz ch " + std::to_string(channel_) + " form " + std::to_string(payload[1]) +
                 (has ? " ptz" : " no ptz"));
     const std::array<std::uint8_t, 4> answer{static_cast<std::uint8_t>(has ? 1 : 0), 0, 0, 0};
