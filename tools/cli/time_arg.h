@@ -10,5 +10,7 @@
 namespace kalix::cli {
 
 std::optional<protocol::RecorderTime> parseTimeArg(std::string_view text);
+// "YYYY-MM-DD" `separator` "HH:MM:SS" alone.
+std::optional<protocol::RecorderTime> parseDateTime(std::string_view text, char separator);
 
 }  // namespace kalix::cli

@@ -18,6 +18,7 @@
 
 #include "cli/commands/archive_commands.h"
 #include "cli/commands/commands.h"
+#include "cli/time_arg.h"
 #include "cli/event_printer.h"
 #include "cli/json_line.h"
 #include "cli/wall_pictures.h"
@@ -56,28 +57,6 @@ constexpr std::string_view kUsage =
     "DIR/frames.md5: one line per picture shown, in the order shown:\n"
     "  <channel 0-15> <index within the channel> <width> <height> <md5 of the planar YUV 4:2:0 picture>\n"
     "DIR/chNN.png: the last picture of channel NN (1-16).\n";
-
-std::optional<protocol::RecorderTime> parseTime(std::string_view t) {
-    if (!t.empty() && t.find_first_not_of("0123456789") == std::string_view::npos) {
-        std::uint64_t v = 0;
-        const auto [end, ec] = std::from_chars(t.data(), t.data() + t.size(), v);
-        if (ec != std::errc() || end != t.data() + t.size() || v > 0xFFFFFFFFull) return std::nullopt;
-        return static_cast<protocol::RecorderTime>(v);
-    }
-    if (t.size() != 19 || t[4] != '-' || t[7] != '-' || t[10] != 'T' || t[13] != ':' || t[16] != ':')
-        return std::nullopt;
-    auto field = [&](std::size_t at, std::size_t n) -> std::optional<int> {
-        int v = 0;
-        const char* first = t.data() + at;
-        const auto [end, ec] = std::from_chars(first, first + n, v);
-        if (ec != std::errc() || end != first + n || *first == '-' || *first == '+') return std::nullopt;
-        return v;
-    };
-    const auto y = field(0, 4), mo = field(5, 2), d = field(8, 2), h = field(11, 2), mi = field(14, 2),
-               s = field(17, 2);
-    if (!y || !mo || !d || !h || !mi || !s) return std::nullopt;
-    return protocol::recorderTimeOf(*y, *mo, *d, *h, *mi, *s);
-}
 
 struct PlayOptions {
     std::filesystem::path path;
@@ -125,7 +104,7 @@ std::variant<PlayOptions, UsageProblem, HelpRequested> parseOptions(std::span<co
             o.fast = true;
         } else if (a == "--from") {
             const auto v = value();
-            if (!v || !(o.from = parseTime(*v))) return UsageProblem{"invalid --from"};
+            if (!v || !(o.from = parseTimeArg(*v))) return UsageProblem{"invalid --from"};
         } else if (a == "--out") {
             const auto v = value();
             if (!v || v->empty()) return UsageProblem{"missing --out DIR"};

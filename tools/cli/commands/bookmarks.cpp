@@ -155,15 +155,7 @@ int run(const Options& o, const EventPrinter& out) {
 }  // namespace
 
 RunEnd runBookmarksCommand(std::span<const std::string_view> args) {
-    for (const auto a : args)
-        if (a == "--help" || a == "-h") {
-            std::fputs(kUsage, stdout);
-            return RunEnd::HelpShown;
-        }
-    Options o;
-    if (const auto error = parse(args, o)) return refuseLocalUsage(*error, kUsage);
-    const EventPrinter out(o.format);
-    return finishLocal(out, run(o, out));
+    return runLocalCommand<Options>(args, kUsage, parse, run);
 }
 
 }  // namespace kalix::cli

@@ -10,6 +10,7 @@
 #include "app/backup_capacity.h"
 #include "archive/archive_format.h"
 #include "cli/commands/commands.h"
+#include "cli/time_arg.h"
 #include "cli/json_line.h"
 #include "protocol/recorder_time.h"
 #include "session/archive_store.h"
@@ -22,29 +23,6 @@ using session::DownloadEndReason;
 constexpr std::uint32_t kNoSpaceNotice = 0xD0000;
 // Once the transfer runs, the recorder's pace decides; no time limit.
 constexpr auto kTransferLimit = std::chrono::hours(24 * 365);
-
-// "YYYY-MM-DDTHH:MM:SS" on the recorder's clock, or seconds since 1970.
-std::optional<protocol::RecorderTime> parseTime(std::string_view t) {
-    auto number = [](std::string_view text) -> std::optional<std::uint64_t> {
-        std::uint64_t v = 0;
-        if (text.empty() || text[0] == '-' || text[0] == '+') return std::nullopt;
-        const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
-        if (ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
-        return v;
-    };
-    if (t.find_first_not_of("0123456789") == std::string_view::npos) {
-        const auto seconds = number(t);
-        if (!seconds || *seconds > 0xFFFFFFFFu) return std::nullopt;
-        return static_cast<protocol::RecorderTime>(*seconds);
-    }
-    if (t.size() != 19 || t[4] != '-' || t[7] != '-' || t[10] != 'T' || t[13] != ':' || t[16] != ':')
-        return std::nullopt;
-    const auto y = number(t.substr(0, 4)), mo = number(t.substr(5, 2)), d = number(t.substr(8, 2)),
-               h = number(t.substr(11, 2)), mi = number(t.substr(14, 2)), s = number(t.substr(17, 2));
-    if (!y || !mo || !d || !h || !mi || !s) return std::nullopt;
-    return protocol::recorderTimeOf(static_cast<int>(*y), static_cast<int>(*mo), static_cast<int>(*d),
-                                    static_cast<int>(*h), static_cast<int>(*mi), static_cast<int>(*s));
-}
 
 // Decimal or 0x-hex, bits 0-15, not 0.
 std::optional<std::uint32_t> parseMask(std::string_view v) {
@@ -107,7 +85,7 @@ public:
             range_.channels = parseMask(value).value_or(0);
             if (range_.channels == 0) return UsageError{"invalid channel mask", std::string(value)};
         } else if (name == "--from" || name == "--to") {
-            const auto t = parseTime(value);
+            const auto t = parseTimeArg(value);
             if (!t) return UsageError{"invalid time", std::string(value)};
             (name == "--from" ? from_ : to_) = *t;
         } else {

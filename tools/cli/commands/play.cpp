@@ -17,6 +17,7 @@
 
 #include "base/stop_wait.h"
 #include "cli/commands/commands.h"
+#include "cli/time_arg.h"
 #include "cli/json_line.h"
 #include "cli/wall_pictures.h"
 #include "media/video/md5.h"
@@ -91,23 +92,6 @@ std::optional<std::vector<ControlStep>> parseControl(std::string_view text) {
     }
     if (steps.empty()) return std::nullopt;
     return steps;
-}
-
-// "YYYY-MM-DD HH:MM:SS" on the recorder's wall clock, counted as UTC.
-std::optional<protocol::RecorderTime> parseFrom(std::string_view t) {
-    if (t.size() != 19 || t[4] != '-' || t[7] != '-' || t[10] != ' ' || t[13] != ':' || t[16] != ':')
-        return std::nullopt;
-    auto field = [&](std::size_t at, std::size_t n) -> std::optional<int> {
-        int v = 0;
-        const char* first = t.data() + at;
-        const auto [end, ec] = std::from_chars(first, first + n, v);
-        if (ec != std::errc() || end != first + n || *first == '-' || *first == '+') return std::nullopt;
-        return v;
-    };
-    const auto y = field(0, 4), mo = field(5, 2), d = field(8, 2), h = field(11, 2), mi = field(14, 2),
-               s = field(17, 2);
-    if (!y || !mo || !d || !h || !mi || !s) return std::nullopt;
-    return protocol::recorderTimeOf(*y, *mo, *d, *h, *mi, *s);
 }
 
 std::optional<std::uint32_t> parseMask(std::string_view v) {
@@ -243,7 +227,7 @@ public:
         if (name == "--out") {
             out_dir_ = value;
         } else if (name == "--from") {
-            from_ = parseFrom(value);
+            from_ = parseDateTime(value, ' ');  // the recorder's wall clock, counted as UTC
             if (!from_) return UsageError{"invalid time", std::string(value)};
         } else if (name == "--channels") {
             mask_ = parseMask(value);
