@@ -19,16 +19,6 @@ using protocol::Code;
 using protocol::Fragment;
 using protocol::MessageHeader;
 
-std::vector<std::uint8_t> message(Code code, const std::vector<std::uint8_t>& payload,
-                                  Fragment fragment = Fragment::Last) {
-    const auto h = MessageHeader::make(code, static_cast<std::uint16_t>(payload.size()), fragment);
-    const auto head = h.encode();
-    std::vector<std::uint8_t> bytes(head.size() + payload.size());
-    std::copy_n(head.data(), head.size(), bytes.data());
-    if (!payload.empty()) std::memcpy(bytes.data() + head.size(), payload.data(), payload.size());
-    return bytes;
-}
-
 // A rights message of either layout: `users` names with their rows.
 struct RightsUser {
     std::size_t slot;

@@ -21,15 +21,6 @@ using protocol::Code;
 using protocol::Fragment;
 using protocol::MessageHeader;
 
-std::vector<std::uint8_t> message(Code code, const std::vector<std::uint8_t>& payload,
-                                  Fragment fragment = Fragment::Last) {
-    const auto head = MessageHeader::make(code, static_cast<std::uint16_t>(payload.size()), fragment).encode();
-    std::vector<std::uint8_t> out(head.size() + payload.size());
-    std::copy_n(head.data(), head.size(), out.data());
-    if (!payload.empty()) std::memcpy(out.data() + head.size(), payload.data(), payload.size());
-    return out;
-}
-
 // What the fake store saw, shared with the test after the store is gone.
 struct StoreLog {
     std::mutex mutex;

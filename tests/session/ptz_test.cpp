@@ -30,11 +30,7 @@ struct PtzRig {
         });
     }
     void answer(std::vector<std::uint8_t> payload) {
-        auto h = protocol::MessageHeader::make(Code::PTZ_CHANNEL_ACK, static_cast<std::uint16_t>(payload.size()));
-        const auto head = h.encode();
-        std::vector<std::uint8_t> bytes(head.begin(), head.end());
-        bytes.insert(bytes.end(), payload.begin(), payload.end());
-        session->feed(bytes);
+        session->feed(testing::message(Code::PTZ_CHANNEL_ACK, payload));
     }
     std::vector<Sent> moves() const {
         std::vector<Sent> out;

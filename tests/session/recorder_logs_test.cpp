@@ -17,14 +17,6 @@ using protocol::Code;
 using protocol::Fragment;
 using protocol::MessageHeader;
 
-std::vector<std::uint8_t> message(Code code, const std::vector<std::uint8_t>& payload, Fragment fragment = Fragment::Last) {
-    const auto head = MessageHeader::make(code, static_cast<std::uint16_t>(payload.size()), fragment).encode();
-    std::vector<std::uint8_t> out(head.size() + payload.size());
-    std::copy_n(head.data(), head.size(), out.data());
-    if (!payload.empty()) std::memcpy(out.data() + head.size(), payload.data(), payload.size());
-    return out;
-}
-
 // `count` entries of `size` bytes, numbered from 1; the size word says
 // `size_word`.
 std::vector<std::uint8_t> entries(std::size_t count, std::uint32_t size = 200, std::uint32_t size_word = 200) {

@@ -59,11 +59,7 @@ std::vector<std::uint8_t> message(Code code, const std::vector<std::uint8_t>& pa
     auto h = MessageHeader::make(code, static_cast<std::uint16_t>(payload.size()), fragment);
     h.setPlaySpeed(speed);
     h.setFrameChannel(static_cast<std::uint8_t>(channel));
-    const auto head = h.encode();
-    std::vector<std::uint8_t> out(head.size() + payload.size());
-    std::copy_n(head.data(), head.size(), out.data());
-    if (!payload.empty()) std::memcpy(out.data() + head.size(), payload.data(), payload.size());
-    return out;
+    return messageBytes(h, payload);
 }
 
 // A logged-in session of 4 channels fed by hand, with quick control pauses.

@@ -2,6 +2,7 @@
 // A scripted recorder on the other end of a socket pair, and sinks that
 // record what the session reports.
 
+#include <cstring>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -120,6 +121,21 @@ inline std::vector<std::uint8_t> helloAnswer(std::uint8_t product, std::uint8_t 
         protocol::putBe32(p.data() + 688, 1'600'000'000u);
     }
     return p;
+}
+
+// A whole message as the recorder writes it: header, then payload.
+inline std::vector<std::uint8_t> messageBytes(const protocol::MessageHeader& h, const std::vector<std::uint8_t>& payload) {
+    const auto head = h.encode();
+    std::vector<std::uint8_t> out(head.size() + payload.size());
+    std::copy_n(head.data(), head.size(), out.data());
+    if (!payload.empty()) std::memcpy(out.data() + head.size(), payload.data(), payload.size());
+    return out;
+}
+
+inline std::vector<std::uint8_t> message(protocol::Code code, const std::vector<std::uint8_t>& payload,
+                                         protocol::Fragment fragment = protocol::Fragment::Last) {
+    return messageBytes(protocol::MessageHeader::make(code, static_cast<std::uint16_t>(payload.size()), fragment),
+                        payload);
 }
 
 inline std::vector<std::uint8_t> word(std::uint32_t v) {
