@@ -152,8 +152,9 @@ TEST(ClientController, StartUpSavesMixerLogsAndOpensConnect) {
     EXPECT_EQ(rig.log.entries()[0].action, 1u);
     // The playback bar and the unavailable controls stay disabled.
     for (int i = 0; i < kPlaybackButtons; ++i) EXPECT_FALSE(rig.enabled(playbackButton(i))) << i;
-    for (ControlId c : {ControlId::Save, ControlId::Pan})
-        EXPECT_FALSE(rig.enabled(c));
+    EXPECT_FALSE(rig.enabled(ControlId::Pan));
+    EXPECT_TRUE(rig.enabled(ControlId::Save));
+    EXPECT_TRUE(rig.enabled(ControlId::Load));
     EXPECT_FALSE(rig.enabled(static_cast<ControlId>(299)));
 
     rig.controller->shutdown();
