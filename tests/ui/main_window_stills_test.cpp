@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QListView>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -151,8 +152,12 @@ TEST_F(StillsTest, LoadPreviewsSavedStillsAndNothingForBrokenFiles) {
     EXPECT_EQ(dialog->windowTitle(), "Image");
     EXPECT_EQ(fs::path(dialog->directory().absolutePath().toStdString()), fs::canonical(saved_));
     EXPECT_TRUE(dialog->testOption(QFileDialog::DontUseNativeDialog));
-    // The dialog's own selection reaches the preview.
+    // The file list's current file (what a click sets) reaches the preview.
     dialog->selectFile(savedStill());
+    auto* list = dialog->findChild<QListView*>(QStringLiteral("listView"));
+    ASSERT_NE(list, nullptr);
+    ASSERT_TRUE(waitFor([&] { return !list->selectionModel()->selectedIndexes().isEmpty(); }, 3000));
+    list->setCurrentIndex(list->selectionModel()->selectedIndexes().front());
     ASSERT_TRUE(waitFor([&] { return dialog->sizeText() == "(800 x 600)"; }, 3000)) << dialog->sizeText().toStdString();
     EXPECT_EQ(dialog->previewImage().size(), QSize(800, 600));
 
@@ -241,7 +246,7 @@ TEST_F(StillsGallery, ViewerAndLoadDialog) {
     ImagePreviewDialog* dialog = window_->imagePreviewDialog();
     ASSERT_NE(dialog, nullptr);
     dialog->selectFile(savedStill());
-    ASSERT_TRUE(waitFor([&] { return !dialog->sizeText().isEmpty(); }, 3000));
+    dialog->previewFile(savedStill());
     grab(*dialog, QStringLiteral("image_load_dialog"));
 }
 

@@ -35,6 +35,8 @@ ImagePreviewDialog::ImagePreviewDialog(const QString& folder, QWidget* parent)
     if (auto* grid = qobject_cast<QGridLayout*>(layout()))
         grid->addWidget(box, 0, grid->columnCount(), grid->rowCount(), 1);
 
+    resize(880, 480);
+
     connect(this, &QFileDialog::currentChanged, this, &ImagePreviewDialog::previewFile);
     connect(this, &QFileDialog::directoryEntered, this, &ImagePreviewDialog::clearPreview);
 }

@@ -31,6 +31,7 @@ std::optional<QImage> readQtImage(const QString& path, const QByteArray& format)
 }  // namespace
 
 std::optional<QImage> loadDisplayImage(const QString& path) {
+    if (path.isEmpty()) return std::nullopt;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
     file.close();
