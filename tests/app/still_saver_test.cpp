@@ -76,13 +76,6 @@ TEST_F(StillSaverTest, OnlyShownPanesWithAPictureTheUserMayWatchGiveAStill) {
     EXPECT_EQ(channels, (std::set<std::string>{"01", "02"}));  // channel + 1
 }
 
-TEST_F(StillSaverTest, NothingWithoutPicturesOrWithoutAnyoneAllowed) {
-    EXPECT_TRUE(startStillJobs(wall, options(media::StillFormat::Jpeg), nullptr).empty());
-    showPicture(4);
-    EXPECT_TRUE(startStillJobs(wall, options(media::StillFormat::Jpeg), [](int) { return false; }).empty());
-    EXPECT_FALSE(fs::exists(folder_));
-}
-
 // The wall keeps RGB pictures bottom row first; the still is composed from
 // the top row down, so the copy turns them round. The caption is the
 // picture's own time in the chosen date order.
@@ -111,15 +104,6 @@ TEST_F(StillSaverTest, YuvPictureCopiesItsPlanesOnly) {
     EXPECT_TRUE(request->yuv);
     EXPECT_EQ(request->picture.size(), 704u * 576 * 3 / 2);
     EXPECT_EQ(request->caption, "2011-03-10  14:25:30");
-}
-
-TEST(StillSaver, SavedFolderIsBelowTheLocationOrTheCurrentFolderOnAReadOnlyMedium) {
-    LocalSettings s;
-    s.location = "/data/kalix";
-    s.save_format = SaveFormat::Bmp;
-    EXPECT_EQ(savedFolder(s, StorageMode::Writable), fs::path("/data/kalix/Saved"));
-    EXPECT_EQ(savedFolder(s, StorageMode::ReadOnlyMedium), fs::current_path() / "Saved");
-    EXPECT_EQ(stillSaveOptions(s, StorageMode::Writable).format, media::StillFormat::Bmp);
 }
 
 }  // namespace
