@@ -25,10 +25,8 @@ private:
 // The picture's time as the recorder stamped it; the PC's clock when the
 // pane holds no usable time.
 media::StillTime pictureTime(std::int64_t pane_time) {
-    protocol::DateTimeFields f;
-    if (pane_time > 0 && pane_time <= 0xFFFF'FFFFll &&
-        protocol::fromRecorderTime(static_cast<protocol::RecorderTime>(pane_time), f))
-        return media::StillTime{f.year, f.month + 1, f.day + 1, f.hour, f.minute, f.second};
+    if (pane_time > 0 && pane_time <= 0xFFFF'FFFFll)
+        return media::recorderStillTime(static_cast<protocol::RecorderTime>(pane_time));
     return media::localStillTime();
 }
 
@@ -54,7 +52,8 @@ std::optional<media::SaveRequest> stillRequest(media::VideoWall& wall, int chann
     {
         auto access = wall.pictures().lockChannel(channel);
         if (!access) return std::nullopt;
-        // The drawing path changes only with every channel lock held.
+        // What the buffer holds follows the drawing path; read under the
+        // lock, as the painter reads it.
         request.yuv = wall.pictures().drawPath() == media::DrawPath::Yuv;
         const media::PictureSize size = access->size();
         if (size.width <= 0 || size.height <= 0) return std::nullopt;
