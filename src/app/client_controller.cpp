@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "app/notice_texts.h"
+#include "app/still_saver.h"
 #include "app/web_setup.h"
 
 namespace kalix::app {
@@ -36,8 +37,6 @@ bool holds(const media::WallRect& r, int x, int y) { return x >= r.left && x < r
 // disabled.
 constexpr ControlId kUnavailableControls[] = {
     ControlId::Pan, ControlId::Zoom,  // PTZ panel
-    ControlId::Save,                  // picture saving and its job timer
-    ControlId::Load,                  // image file preview
     ControlId::PositionSlider,        // local player seeking
 };
 
@@ -92,6 +91,7 @@ ClientController::ClientController(ControllerDeps deps)
     deps_archive_folder_ = std::move(deps.archive_folder);
     deps_sound_output_ = std::move(deps.make_sound_output);
     deps_local_audio_buf_ = std::move(deps.local_audio_buf);
+    still_options_ = std::move(deps.still_options);
 }
 
 ClientController::~ClientController() { shutdown(); }
@@ -147,6 +147,8 @@ void ClientController::press(ControlId control) {
         case ControlId::Mike: return pressMike();
         case ControlId::Min: return view_.minimise();
         case ControlId::Audio: return pressAudio();
+        case ControlId::Save: return pressSave();
+        case ControlId::Load: return pressLoad();
         default: return;  // disabled above, or a slider
     }
 }
@@ -440,6 +442,26 @@ bool ClientController::liveOn() const { return session_ && session_->liveOn(); }
 bool ClientController::loggedIn() const { return session_ && session_->loggedIn(); }
 
 // ---------------------------------------------------------------- save jobs
+
+// Save: a still of every shown pane the user may watch. With a logged-in
+// session the recorder's covert and live-permission rules apply as on the
+// wall.
+void ClientController::pressSave() {
+    if (!still_options_) return;
+    const StillSaveOptions options = still_options_();
+    auto jobs = startStillJobs(wall_, options, [this](int channel) {
+        return !loggedIn() || session_->channelVisible(channel);
+    });
+    // Save is disabled while jobs run, so every slot is free here; a job
+    // left over (none) is destroyed, which waits for its thread.
+    startSaveJobs(std::move(jobs));
+}
+
+// Load: refused while an archive download runs.
+void ClientController::pressLoad() {
+    if (session_ && session_->downloading()) return;
+    view_.openImageLoad();
+}
 
 std::vector<std::unique_ptr<SaveJob>> ClientController::startSaveJobs(std::vector<std::unique_ptr<SaveJob>> jobs) {
     std::vector<std::unique_ptr<SaveJob>> refused;

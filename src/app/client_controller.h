@@ -75,6 +75,9 @@ constexpr EventJumpButton eventJumpButton(int i) { return static_cast<EventJumpB
 inline constexpr std::size_t kSaveJobSlots = 16;
 inline constexpr std::chrono::milliseconds kSaveJobPoll{1000};
 
+// What the Save button's jobs share (app/still_saver.h).
+struct StillSaveOptions;
+
 // A running picture-save job (one pane's picture being written to a file).
 class SaveJob {
 public:
@@ -149,6 +152,9 @@ public:
     virtual void openFirmware() {}
     // LSearch: the local search (archive pairs, bookmarks, export) opens.
     virtual void openLocalSearch() {}
+    // Load: the image file dialog with its preview; a chosen file opens in
+    // the image viewer.
+    virtual void openImageLoad() {}
 };
 
 struct ControllerDeps {
@@ -177,6 +183,9 @@ struct ControllerDeps {
     // Local playback's sound output and its AudioBuf setting; none: silent.
     std::function<std::unique_ptr<media::SoundOutput>()> make_sound_output{};
     std::function<std::uint8_t()> local_audio_buf{};
+    // Save: the folder, format and caption date order of the stills as the
+    // settings say now; none: Save saves nothing.
+    std::function<StillSaveOptions()> still_options{};
 };
 
 // The playback bar's mode for a local player state (slow states as their direction).
@@ -312,6 +321,8 @@ private:
     void pressArrange();
     void pressMike();
     void pressAudio();
+    void pressSave();
+    void pressLoad();
     void disconnect();
 
     void resendVisibleMask();
@@ -349,6 +360,7 @@ private:
     std::function<std::filesystem::path()> deps_archive_folder_;
     std::function<std::unique_ptr<media::SoundOutput>()> deps_sound_output_;
     std::function<std::uint8_t()> deps_local_audio_buf_;
+    std::function<StillSaveOptions()> still_options_;
     std::unique_ptr<LocalPlayback> local_;
     std::vector<JumpEvent> local_events_;
     bool time_display_open_ = false;

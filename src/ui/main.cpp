@@ -5,6 +5,7 @@
 //   kalix [--demo] [--demo-playback] [--demo-search DIR] [--demo-backup DIR] [--rgb] [--quit-after SECONDS]
 //         [--screenshot FILE.png] [--full-screen-shot FILE.png] [--layout N] [--full-screen]
 //         [--notice KIND] [--debug]
+//   kalix [--demo] [--demo-save] [--demo-load FILE | --demo-load-dialog] [--quit-after SECONDS]
 //
 // --demo starts a simulated recorder inside the program and connects to it
 // through the connect dialog's path; --quit-after ends the program in order
@@ -17,6 +18,9 @@
 // the playback bar, the time display and the status strip. --demo-search
 // goes through the remote search dialog against the demo recorder, writes
 // its windows to DIR and plays from the day timeline (ui/demo_search.h).
+// --demo-save presses Save once the pictures run; --demo-load opens the
+// image viewer on FILE and --demo-load-dialog presses Load (the file dialog
+// with its preview, the newest still selected) a moment later.
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -36,6 +40,8 @@
 #include "ui/demo_recorder.h"
 #include "ui/demo_backup.h"
 #include "ui/demo_search.h"
+#include "ui/dialogs/image_preview_dialog.h"
+#include "ui/dialogs/image_viewer.h"
 #include "ui/main_window.h"
 #include "ui/resource_bundle.h"
 
@@ -112,10 +118,24 @@ int main(int argc, char** argv) {
         QStringLiteral("demo-backup"),
         QStringLiteral("Once logged in, download a minute through the Backup tab, writing its windows to DIR."),
         QStringLiteral("DIR"));
+    const QCommandLineOption demo_save(QStringLiteral("demo-save"),
+                                       QStringLiteral("Press Save once the pictures run (stills go to the Saved folder)."));
+    const QCommandLineOption demo_load(QStringLiteral("demo-load"),
+                                       QStringLiteral("Open the image viewer on FILE after the pictures have begun."),
+                                       QStringLiteral("FILE"));
+    const QCommandLineOption demo_load_dialog(
+        QStringLiteral("demo-load-dialog"),
+        QStringLiteral("Press Load after the pictures have begun; the newest still in Saved is selected."));
+    const QCommandLineOption image_shot(
+        QStringLiteral("image-shot"),
+        QStringLiteral("Write the image viewer, or Load's file dialog when no viewer is open, to FILE (PNG) just "
+                       "before quitting."),
+        QStringLiteral("FILE"));
     const QCommandLineOption debug(QStringLiteral("debug"),
                                    QStringLiteral("Print the debug console's lines on standard error (as KALIX_DEBUG=1)."));
     for (const auto* o : {&demo, &rgb, &quit_after, &screenshot, &full_shot, &layout, &full, &notice, &demo_playback,
-                          &demo_search, &demo_backup, &local_play, &debug, &demo_restricted})
+                          &demo_search, &demo_backup, &local_play, &debug, &demo_restricted, &demo_save, &demo_load,
+                          &demo_load_dialog, &image_shot})
         parser.addOption(*o);
     parser.process(app);
     if (parser.isSet(debug)) kalix::app::enableDebugConsole(true);
@@ -220,11 +240,33 @@ int main(int argc, char** argv) {
         QTimer::singleShot(500, &window, [&window, t] { window.controller().startLocalPlayback(t); });
     }
 
+    if (parser.isSet(demo_save))
+        QTimer::singleShot(1500, &window, [&window] { window.controller().press(ControlId::Save); });
+    if (parser.isSet(demo_load)) {
+        const QString file = parser.value(demo_load);
+        QTimer::singleShot(2500, &window, [&window, file] { window.openImageViewer(file); });
+    }
+    if (parser.isSet(demo_load_dialog)) {
+        QTimer::singleShot(3000, &window, [&window] {
+            window.controller().press(ControlId::Load);
+            kalix::ui::ImagePreviewDialog* dialog = window.imagePreviewDialog();
+            if (!dialog) return;
+            const QDir saved(dialog->directory());
+            const QStringList stills =
+                saved.entryList({QStringLiteral("*.jpg"), QStringLiteral("*.bmp"), QStringLiteral("*.tif")}, QDir::Files,
+                                QDir::Time);
+            if (stills.isEmpty()) return;
+            dialog->selectFile(stills.front());
+            dialog->previewFile(saved.filePath(stills.front()));
+        });
+    }
+
     int status = 0;
     if (parser.isSet(quit_after)) {
         const QString shot = parser.value(screenshot);
         const QString wall_shot = parser.value(full_shot);
-        QTimer::singleShot(static_cast<int>(quit_seconds * 1000), &window, [&window, &status, shot, wall_shot] {
+        const QString picture_shot = parser.value(image_shot);
+        QTimer::singleShot(static_cast<int>(quit_seconds * 1000), &window, [&window, &status, shot, wall_shot, picture_shot] {
             if (!shot.isEmpty() && !window.screenshot().save(shot, "PNG")) {
                 std::fprintf(stderr, "kalix: cannot write %s\n", qPrintable(shot));
                 status = 1;
@@ -232,6 +274,15 @@ int main(int argc, char** argv) {
             if (!wall_shot.isEmpty() && !window.fullScreenShot().save(wall_shot, "PNG")) {
                 std::fprintf(stderr, "kalix: cannot write %s (is the wall full screen?)\n", qPrintable(wall_shot));
                 status = 1;
+            }
+            if (!picture_shot.isEmpty()) {
+                QWidget* shown = window.imageViewer();
+                if (!shown) shown = window.imagePreviewDialog();
+                if (!shown || !shown->grab().save(picture_shot, "PNG")) {
+                    std::fprintf(stderr, "kalix: cannot write %s (no viewer or Load dialog open)\n",
+                                 qPrintable(picture_shot));
+                    status = 1;
+                }
             }
             window.quit();
         });

@@ -214,6 +214,7 @@ MainWindow::MainWindow(MainWindowSetup setup, QWidget* parent)
     // The pauses of the shutdown steps and of a frozen wall are short; the
     // window keeps them on its own thread, as the controller expects.
     deps.pause = [](std::chrono::milliseconds d) { std::this_thread::sleep_for(d); };
+    deps.still_options = [this] { return stillSaveOptions(); };
     controller_ = std::make_unique<app::ClientController>(std::move(deps));
 
     createControls();

@@ -25,6 +25,7 @@
 #include "app/firmware_upgrade.h"
 #include "app/local_settings.h"
 #include "app/settings_store.h"
+#include "app/still_saver.h"
 #include "app/operation_log.h"
 #include "media/audio/speaker_mixer.h"
 #include "media/video/video_wall.h"
@@ -34,6 +35,8 @@
 namespace kalix::ui {
 
 class EventJumpBar;
+class ImagePreviewDialog;
+class ImageViewer;
 class FullScreenBar;
 class RemoteSearchDialog;
 class DownloadProgressWindow;
@@ -122,6 +125,12 @@ public:
     const app::LocalSettings& settings() const { return settings_; }
     app::ConnectHistory& history() { return history_; }
     std::filesystem::path location() const { return settings_.location; }
+    // Load's file dialog and the image viewer, while open.
+    ImagePreviewDialog* imagePreviewDialog() const;
+    ImageViewer* imageViewer() const;
+    // The viewer on `path`: shown when the file loads, else it closes
+    // itself at once.
+    ImageViewer* openImageViewer(const QString& path);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -154,6 +163,8 @@ private:
     void openFirmware() override;
     void openFirmwareDialog();
     void openLocalSearch() override;
+    void openImageLoad() override;
+    app::StillSaveOptions stillSaveOptions() const;
 
     void createControls();
     void addRecorderCommands(QWidget* button);
@@ -200,6 +211,8 @@ private:
     app::DownloadProgress download_progress_;
     QPointer<DownloadProgressWindow> progress_window_;
     QTimer save_job_timer_;
+    QPointer<QWidget> image_dialog_;
+    QPointer<QWidget> image_viewer_;
     QPointer<TimeDisplay> time_display_;
     QPointer<EventJumpBar> jump_bar_;
     QTimer playback_timer_;  // position and status strip, every 100 ms

@@ -35,6 +35,8 @@ public:
     int searches = 0;
     void openFirmware() override { ++firmware; }
     int firmware = 0;
+    void openImageLoad() override { ++image_loads; }
+    int image_loads = 0;
     void startSaveJobTimer() override { save_timer = true; }
     void stopSaveJobTimer() override { save_timer = false; }
     bool save_timer = false;
@@ -152,8 +154,9 @@ TEST(ClientController, StartUpSavesMixerLogsAndOpensConnect) {
     EXPECT_EQ(rig.log.entries()[0].action, 1u);
     // The playback bar and the unavailable controls stay disabled.
     for (int i = 0; i < kPlaybackButtons; ++i) EXPECT_FALSE(rig.enabled(playbackButton(i))) << i;
-    for (ControlId c : {ControlId::Save, ControlId::Pan})
-        EXPECT_FALSE(rig.enabled(c));
+    EXPECT_FALSE(rig.enabled(ControlId::Pan));
+    EXPECT_TRUE(rig.enabled(ControlId::Save));
+    EXPECT_TRUE(rig.enabled(ControlId::Load));
     EXPECT_FALSE(rig.enabled(static_cast<ControlId>(299)));
 
     rig.controller->shutdown();
@@ -406,6 +409,21 @@ TEST(ClientController, SaveJobsFillSixteenSlotsAndTheTimerEndsWithTheLast) {
     EXPECT_EQ(rig.controller->runningSaveJobs(), 0u);
     EXPECT_FALSE(rig.view.save_timer);
     EXPECT_TRUE(rig.enabled(ControlId::Save));
+}
+
+TEST(ClientController, LoadOpensTheImageDialogButNotWhileADownloadRuns) {
+    Rig rig;
+    rig.login();
+    rig.controller->press(ControlId::Load);
+    EXPECT_EQ(rig.view.image_loads, 1);
+    const session::DownloadRange range{0x0001, session::kAllRecordingKinds, 1'700'000'000, 1'700'003'600};
+    ASSERT_TRUE(rig.controller->session()->downloadStart(
+        range, [](std::int32_t, std::function<void(const session::ArchivePairClosed&)>) {
+            return std::unique_ptr<session::ArchiveStore>();
+        }));
+    ASSERT_TRUE(rig.controller->session()->downloading());
+    rig.controller->press(ControlId::Load);
+    EXPECT_EQ(rig.view.image_loads, 1);
 }
 
 TEST(ClientController, RSetupOpensTheRecordersPagesForTheFirstAccountOfOldRecorders) {

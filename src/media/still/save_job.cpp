@@ -3,6 +3,8 @@
 #include <ctime>
 #include <system_error>
 
+#include "protocol/recorder_time.h"
+
 namespace kalix::media {
 
 StillTime localStillTime() {
@@ -11,6 +13,12 @@ StillTime localStillTime() {
     localtime_r(&now, &local);
     return StillTime{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
                      local.tm_hour,        local.tm_min,     local.tm_sec};
+}
+
+StillTime recorderStillTime(std::uint32_t recorder_time) {
+    protocol::DateTimeFields f;
+    protocol::fromRecorderTime(recorder_time, f);
+    return StillTime{f.year, f.month + 1, f.day + 1, f.hour, f.minute, f.second};
 }
 
 std::optional<std::filesystem::path> saveStill(const SaveRequest& request, const StillTime& now) {

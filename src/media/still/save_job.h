@@ -29,6 +29,8 @@ struct SaveRequest {
 
 // The local time now, as a file name and caption want it.
 StillTime localStillTime();
+// A picture's time stamp as the recorder counts it (seconds, split as UTC).
+StillTime recorderStillTime(std::uint32_t recorder_time);
 
 // The whole job on the caller's thread: compose, create the folder, write.
 // The path written, or nothing.

@@ -34,12 +34,6 @@ struct FirstPicture {
     protocol::RecorderTime time = 0;
 };
 
-media::StillTime stillTimeOf(protocol::RecorderTime time) {
-    protocol::DateTimeFields f;
-    protocol::fromRecorderTime(time, f);
-    return media::StillTime{f.year, f.month + 1, f.day + 1, f.hour, f.minute, f.second};
-}
-
 class SnapshotCommand final : public AdminCommand {
 public:
     std::string_view usage() const override {
@@ -135,7 +129,7 @@ public:
         request.height = first_.height;
         request.yuv = true;
         request.picture = std::move(first_.yuv);
-        request.caption = media::stillCaption(stillTimeOf(first_.time), adminOptions().date_format);
+        request.caption = media::stillCaption(media::recorderStillTime(first_.time), adminOptions().date_format);
         lock.unlock();
         request.format = format_;
         request.folder = out_dir_;
