@@ -35,6 +35,8 @@
 
 namespace kalix::app {
 
+class BackupSearch;
+
 // The searches, as the session sends them.
 class SearchRequests {
 public:
@@ -149,6 +151,12 @@ public:
     std::uint32_t channelMask() const { return channel_mask_; }
     std::uint32_t allChannels() const;
 
+    // The Backup page's searches, once that page exists: the answers it
+    // waits for go to it, and its requests hold the tabs as the hub's own.
+    void setBackupSearch(BackupSearch* search) { backup_ = search; }
+    // A request of either page is pending: the waiting text shows.
+    bool waiting() const;
+
     // Answers and window messages from the session (on the UI thread).
     void onAnswer(const session::SearchAnswer& answer);
     void onWindowPost(const session::WindowPost& post);
@@ -189,6 +197,7 @@ private:
     std::optional<DayTimeline> timeline_;
     std::optional<RemoteEventList> events_;
     bool timeline_play_enabled_ = true;
+    BackupSearch* backup_ = nullptr;
 };
 
 }  // namespace kalix::app

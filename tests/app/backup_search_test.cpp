@@ -158,5 +158,59 @@ TEST(BackupSearch, OtherAnswersEmptyTablesAndRefusalsOpenNoWindow) {
     EXPECT_FALSE(rig.search.pending());
 }
 
+// The hub of the dialog hands the Backup page what that page waits for.
+struct NoPlayback final : RemotePlayStarter {
+    bool startRemotePlayback(const session::PlayStart&, RemotePlayInit) override { return false; }
+    bool startEventPlayback(const session::EventPlayStart&, RemotePlayInit) override { return false; }
+    const RemotePlayState& remotePlayState() const override { return state; }
+    void clearRemotePlayState() override {}
+    void setRemotePlayChannels(std::uint32_t) override {}
+    bool remotePlaybackShown() const override { return false; }
+    bool localPlaybackActive() const override { return false; }
+    std::optional<protocol::RecorderTime> runningPlaybackPosition() const override { return std::nullopt; }
+    RemotePlayState state;
+};
+
+struct HubView final : RemoteSearchView {
+    void stateChanged() override {}
+    void openCalendar() override {}
+    void openTimeline() override {}
+    void closeTimeline(std::chrono::milliseconds) override {}
+    void openEventList() override {}
+    void showNotice(session::Notice) override {}
+    void closeDialog() override {}
+};
+
+TEST(BackupSearch, HubHandsItsAnswersOverAndItsRequestsHoldTheTabs) {
+    Rig rig;
+    NoPlayback playback;
+    HubView hub_view;
+    session::RecorderIdentity id;
+    id.channel_num = 8;
+    RemoteSearchHub hub({rig.requests, playback, hub_view, id});
+    hub.chooseTab(SearchTab::Backup);
+    hub.setBackupSearch(&rig.search);
+
+    rig.search.openEventSearch();
+    EXPECT_TRUE(hub.waiting());
+    hub.chooseTab(SearchTab::Search);
+    EXPECT_EQ(hub.tab(), SearchTab::Backup);
+    hub.onAnswer(events(1, {kMay10}));
+    EXPECT_FALSE(hub.waiting());
+    EXPECT_NE(rig.search.eventList(), nullptr);
+    EXPECT_EQ(hub.eventList(), nullptr);
+
+    rig.search.openCalendarSearch();
+    hub.onAnswer(SearchAnswer{SearchKind::Month, yearRecord(2024, {{4, 9}}), 0, 0, false, true});
+    EXPECT_NE(rig.search.calendar(), nullptr);
+    EXPECT_EQ(hub.calendar(), nullptr);
+    // The Search page's own month stays the Search page's.
+    hub.chooseTab(SearchTab::Search);
+    hub.openCalendarSearch();
+    hub.onAnswer(SearchAnswer{SearchKind::Month, yearRecord(2024, {{3, 1}})});
+    EXPECT_NE(hub.calendar(), nullptr);
+    EXPECT_EQ(rig.requests.sent, (std::vector<std::string>{"events 1 0", "backup month", "month"}));
+}
+
 }  // namespace
 }  // namespace kalix::app

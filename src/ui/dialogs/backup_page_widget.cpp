@@ -131,6 +131,7 @@ QWidget* BackupPageWidget::buildDateTimePanel() {
     grid->addWidget(new QLabel("To", panel), 1, 0);
     grid->addWidget(to_, 1, 1);
     grid->setRowStretch(2, 1);
+    grid->setColumnStretch(2, 1);
     const QDateTime now = QDateTime::currentDateTimeUtc();
     from_->setDateTime(now.addSecs(-3600));
     to_->setDateTime(now);

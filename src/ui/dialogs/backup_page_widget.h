@@ -57,7 +57,6 @@ public:
     app::BackupPage& model() { return model_; }
     app::BackupSearch& search() { return search_; }
     void onSize(const session::DownloadSize& size);
-    void onAnswer(const session::SearchAnswer& answer) { search_.onAnswer(answer); }
     // The range shown, for the demo and tests.
     void setRange(protocol::RecorderTime from, protocol::RecorderTime to);
 

@@ -83,10 +83,7 @@ RemoteSearchDialog::RemoteSearchDialog(RemoteSearchDeps deps, QWidget* parent)
         auto* b = makeButton(430 + static_cast<int>(i), kTabFaces[i],
                              operatorText(static_cast<std::uint16_t>(kFirstTabText + i)), kTabNames[i], this);
         b->setGeometry(kPageRect.x() + static_cast<int>(i) * 104, 40, 96, 26);
-        connect(b, &SkinButton::clicked, this, [this, i] {
-            // The Backup page's own requests hold the tabs as well.
-            if (backup_page_ == nullptr || !backup_page_->search().pending()) hub_.chooseTab(static_cast<SearchTab>(i));
-        });
+        connect(b, &SkinButton::clicked, this, [this, i] { hub_.chooseTab(static_cast<SearchTab>(i)); });
         tabs_[i] = b;
     }
     stack_ = new QStackedWidget(this);
@@ -128,10 +125,7 @@ DayTimelineDialog* RemoteSearchDialog::timeline() const { return timeline_.data(
 EventListDialog* RemoteSearchDialog::eventList() const { return events_.data(); }
 
 void RemoteSearchDialog::handle(const session::Event& event) {
-    if (const auto* answer = std::get_if<session::SearchAnswer>(&event)) {
-        if (backup_page_ != nullptr && backup_page_->search().takes(*answer)) return backup_page_->onAnswer(*answer);
-        return hub_.onAnswer(*answer);
-    }
+    if (const auto* answer = std::get_if<session::SearchAnswer>(&event)) return hub_.onAnswer(*answer);
     if (const auto* post = std::get_if<session::WindowPost>(&event)) return hub_.onWindowPost(*post);
     if (const auto* log = std::get_if<session::LogAnswer>(&event)) {
         if (log_page_ != nullptr) log_page_->onLogAnswer(*log);
@@ -157,6 +151,7 @@ QWidget* RemoteSearchDialog::buildBackupPage() {
     deps.free_mib = [folder] { return app::freeMiB(folder); };
     backup_page_ = new BackupPageWidget(std::move(deps));
     backup_page_->setObjectName("backup-page");
+    hub_.setBackupSearch(&backup_page_->search());
     connect(backup_page_, &BackupPageWidget::searchStateChanged, this, [this] { stateChanged(); });
     // "Backup" closes the search window; the progress window follows the transfer.
     connect(backup_page_, &BackupPageWidget::backupStarted, this, [this] { hub_.close(); });
@@ -186,8 +181,7 @@ void RemoteSearchDialog::stateChanged() {
         tabs_[i]->setEnabled(hub_.tabEnabled(static_cast<SearchTab>(i)));
         tabs_[i]->setShownPressed(i == chosen);
     }
-    const bool backup_pending = backup_page_ != nullptr && backup_page_->search().pending();
-    waiting_->setVisible(hub_.pending() || backup_pending);
+    waiting_->setVisible(hub_.waiting());
     waiting_->raise();
     // The Search page's windows stand over the page area: they go with
     // their page.
