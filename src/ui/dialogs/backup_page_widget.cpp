@@ -268,6 +268,7 @@ DownloadProgressWindow::DownloadProgressWindow(QWidget* parent) : QWidget(parent
     bar_->setObjectName("progress-bar");
     bar_->setMinimumWidth(320);
     text_ = new QLabel(this);
+    text_->setMinimumWidth(80);  // "1023 MByte"
     auto* stop = new QPushButton("Stop", this);
     stop->setObjectName("stop");
     connect(stop, &QPushButton::clicked, this, &DownloadProgressWindow::stopPressed);

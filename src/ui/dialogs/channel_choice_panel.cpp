@@ -20,7 +20,8 @@ ChannelChoicePanel::ChannelChoicePanel(int channel_count, std::uint32_t mask, co
                                        QWidget* parent)
     : QWidget(parent) {
     auto* grid = new QGridLayout(this);
-    grid->setContentsMargins(24, 24, 24, 24);
+    // Four columns of "Channel 16" fill the page.
+    grid->setContentsMargins(8, 24, 8, 24);
     const int count = std::clamp(channel_count, 0, 16);
     for (int ch = 0; ch < count; ++ch) {
         auto* check = new SkinCheckButton(QStringLiteral("%1 %2").arg(operatorText(kChannelText)).arg(ch + 1), this);
