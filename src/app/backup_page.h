@@ -26,6 +26,9 @@ namespace kalix::app {
 class BackupRequests {
 public:
     virtual ~BackupRequests() = default;
+    // The backup calendar: TRANS_INFO_MONTH_REQ and TRANS_INFO_DAY_REQ.
+    virtual void backupMonth() = 0;
+    virtual void backupDay(int year, int month1, int day1) = 0;
     virtual void downloadSize(const session::DownloadRange& range) = 0;
     // Starts the transfer into the storage folder's Download folder.
     virtual bool downloadStart(const session::DownloadRange& range, std::uint32_t expected_kib) = 0;
@@ -108,6 +111,8 @@ class SessionBackupRequests final : public BackupRequests {
 public:
     SessionBackupRequests(session::DvrSession& session, std::filesystem::path folder)
         : session_(session), folder_(std::move(folder)) {}
+    void backupMonth() override { session_.backupMonth(); }
+    void backupDay(int year, int month1, int day1) override { session_.backupDay(year, month1, day1); }
     void downloadSize(const session::DownloadRange& range) override { session_.downloadSize(range); }
     bool downloadStart(const session::DownloadRange& range, std::uint32_t expected_kib) override;
     bool downloading() const override { return session_.downloading(); }

@@ -218,4 +218,11 @@ TimelineChange DayTimeline::stepCursor(int direction) {
     return TimelineChange::Cursor;
 }
 
+std::optional<DayTimeline::Span> DayTimeline::windowSpan() const {
+    const auto from = recorderTimeOf(date_, start_);
+    const auto to = recorderTimeOf(date_, std::min(end_, kSecondsPerDay - 1));
+    if (!from || !to) return std::nullopt;
+    return Span{*from, *to};
+}
+
 }  // namespace kalix::app

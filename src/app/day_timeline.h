@@ -91,6 +91,14 @@ public:
     // The moment Play starts at; none when the day cannot be expressed as
     // a recorder time.
     std::optional<protocol::RecorderTime> startTime() const { return recorderTimeOf(date_, cursor_); }
+    // The visible window as recorder times, its end kept within the day:
+    // the stretch a backup takes from the timeline (zoomed in by the
+    // rubber band, the whole day at first).
+    struct Span {
+        protocol::RecorderTime start = 0;
+        protocol::RecorderTime end = 0;
+    };
+    std::optional<Span> windowSpan() const;
 
     CalendarDate date() const { return date_; }
     int windowStart() const { return start_; }

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "app/backup_search.h"
+
 namespace kalix::app {
 
 namespace {
@@ -59,8 +61,10 @@ std::optional<std::uint32_t> RemoteSearchHub::activePlayMask() const {
 
 // ---------------------------------------------------------------- tabs
 
+bool RemoteSearchHub::waiting() const { return pending_ || (backup_ != nullptr && backup_->pending()); }
+
 void RemoteSearchHub::chooseTab(SearchTab tab) {
-    if (pending_ || closed_ || !tabEnabled(tab)) return;
+    if (waiting() || closed_ || !tabEnabled(tab)) return;
     showTab(tab);
 }
 
@@ -189,8 +193,11 @@ void RemoteSearchHub::eventPage(int step) {
 // ---------------------------------------------------------------- answers
 
 void RemoteSearchHub::onAnswer(const session::SearchAnswer& answer) {
-    // The backup calendar's answers belong to the Backup page.
-    if (closed_ || answer.backup) return;
+    if (closed_) return;
+    // The backup calendar's answers, and events the Backup page waits for,
+    // belong to that page.
+    if (backup_ != nullptr && backup_->takes(answer)) return backup_->onAnswer(answer);
+    if (answer.backup) return;
     pending_ = false;
     switch (answer.kind) {
         case session::SearchKind::Month: {

@@ -27,12 +27,15 @@
 #include "app/recording_calendar.h"
 #include "app/remote_event_list.h"
 #include "app/remote_play_state.h"
+#include "app/search_windows.h"
 #include "session/dvr_session.h"
 #include "session/event_sink.h"
 #include "session/recorder_identity.h"
 #include "session/remote_playback.h"
 
 namespace kalix::app {
+
+class BackupSearch;
 
 // The searches, as the session sends them.
 class SearchRequests {
@@ -107,7 +110,7 @@ struct RemoteSearchSetup {
     bool downloading = false;
 };
 
-class RemoteSearchHub {
+class RemoteSearchHub final : public CalendarWindowModel, public TimelineWindowModel, public EventWindowModel {
 public:
     explicit RemoteSearchHub(RemoteSearchSetup setup);
 
@@ -123,14 +126,14 @@ public:
     void openEventSearch();
 
     // The calendar's choices (the calendar window forwards them).
-    void chooseYear(int index);
-    bool chooseMonth(int month0);
-    void chooseDay(int day0);
+    void chooseYear(int index) override;
+    bool chooseMonth(int month0) override;
+    void chooseDay(int day0) override;
 
     // The timeline's buttons.
-    void playTimeline();
-    void timelineBack();
-    bool timelinePlayEnabled() const { return timeline_play_enabled_; }
+    void playTimeline() override;
+    void timelineBack() override;
+    bool timelinePlayEnabled() const override { return timeline_play_enabled_; }
 
     // The date-and-time page's Play.
     void playDateTime(const CalendarDate& date, int second_of_day);
@@ -139,14 +142,20 @@ public:
     bool playLogEntry(const session::PlayStart& start);
 
     // The event list's tabs, pages and Play.
-    void chooseEventKind(std::uint8_t kind);
-    void eventPage(int step);  // +1 next, -1 previous
-    void playEvent(std::size_t row);
+    void chooseEventKind(std::uint8_t kind) override;
+    void eventPage(int step) override;
+    void playEvent(std::size_t row) override;
 
     // Select Channel: the channels searches and starts ask for.
     void setChannelMask(std::uint32_t mask) { channel_mask_ = mask & allChannels(); }
     std::uint32_t channelMask() const { return channel_mask_; }
     std::uint32_t allChannels() const;
+
+    // The Backup page's searches, once that page exists: the answers it
+    // waits for go to it, and its requests hold the tabs as the hub's own.
+    void setBackupSearch(BackupSearch* search) { backup_ = search; }
+    // A request of either page is pending: the waiting text shows.
+    bool waiting() const;
 
     // Answers and window messages from the session (on the UI thread).
     void onAnswer(const session::SearchAnswer& answer);
@@ -157,12 +166,12 @@ public:
     void cancel();
     bool closed() const { return closed_; }
 
-    bool pending() const { return pending_; }
-    const RecordingCalendar* calendar() const { return calendar_ ? &*calendar_ : nullptr; }
-    DayTimeline* timeline() { return timeline_ ? &*timeline_ : nullptr; }
-    const RemoteEventList* eventList() const { return events_ ? &*events_ : nullptr; }
+    bool pending() const override { return pending_; }
+    const RecordingCalendar* calendar() const override { return calendar_ ? &*calendar_ : nullptr; }
+    DayTimeline* timeline() override { return timeline_ ? &*timeline_ : nullptr; }
+    const RemoteEventList* eventList() const override { return events_ ? &*events_ : nullptr; }
     const session::RecorderIdentity& identity() const { return setup_.identity; }
-    DateFormat dateFormat() const { return setup_.date_format; }
+    DateFormat dateFormat() const override { return setup_.date_format; }
 
 private:
     static std::size_t index(SearchTab tab) { return static_cast<std::size_t>(tab); }
@@ -188,6 +197,7 @@ private:
     std::optional<DayTimeline> timeline_;
     std::optional<RemoteEventList> events_;
     bool timeline_play_enabled_ = true;
+    BackupSearch* backup_ = nullptr;
 };
 
 }  // namespace kalix::app

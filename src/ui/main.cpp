@@ -2,7 +2,8 @@
 //
 //   kalix [--demo] [--demo-restricted] [--demo-playback] [--demo-search DIR] [--rgb] [--quit-after SECONDS]
 //   kalix [--demo] [--demo-playback] [--demo-search DIR] [--local-play T] [--rgb] [--quit-after SECONDS]
-//   kalix [--demo] [--demo-playback] [--demo-search DIR] [--demo-backup DIR] [--rgb] [--quit-after SECONDS]
+//   kalix [--demo] [--demo-playback] [--demo-search DIR] [--demo-backup DIR [--demo-backup-page PAGE]] [--rgb]
+//         [--quit-after SECONDS]
 //         [--screenshot FILE.png] [--full-screen-shot FILE.png] [--layout N] [--full-screen]
 //         [--notice KIND] [--debug]
 //   kalix [--demo] [--demo-save] [--demo-load FILE | --demo-load-dialog] [--quit-after SECONDS]
@@ -131,11 +132,15 @@ int main(int argc, char** argv) {
         QStringLiteral("Write the image viewer, or Load's file dialog when no viewer is open, to FILE (PNG) just "
                        "before quitting."),
         QStringLiteral("FILE"));
+    const QCommandLineOption demo_backup_page(
+        QStringLiteral("demo-backup-page"),
+        QStringLiteral("With --demo-backup: the Backup page to show: range (the default), calendar, day, event or channels."),
+        QStringLiteral("PAGE"));
     const QCommandLineOption debug(QStringLiteral("debug"),
                                    QStringLiteral("Print the debug console's lines on standard error (as KALIX_DEBUG=1)."));
     for (const auto* o : {&demo, &rgb, &quit_after, &screenshot, &full_shot, &layout, &full, &notice, &demo_playback,
-                          &demo_search, &demo_backup, &local_play, &debug, &demo_restricted, &demo_save, &demo_load,
-                          &demo_load_dialog, &image_shot})
+                          &demo_search, &demo_backup, &demo_backup_page, &local_play, &debug, &demo_restricted,
+                          &demo_save, &demo_load, &demo_load_dialog, &image_shot})
         parser.addOption(*o);
     parser.process(app);
     if (parser.isSet(debug)) kalix::app::enableDebugConsole(true);
@@ -233,7 +238,14 @@ int main(int argc, char** argv) {
     }
 
     if (parser.isSet(demo_search)) new kalix::ui::DemoSearchScript(window, parser.value(demo_search));
-    if (parser.isSet(demo_backup)) new kalix::ui::DemoBackupScript(window, parser.value(demo_backup));
+    if (parser.isSet(demo_backup)) {
+        const auto page = kalix::ui::demoBackupPage(parser.value(demo_backup_page));
+        if (parser.isSet(demo_backup_page) && !page) {
+            std::fprintf(stderr, "kalix: --demo-backup-page: range, calendar, day, event or channels\n");
+            return 2;
+        }
+        new kalix::ui::DemoBackupScript(window, parser.value(demo_backup), page.value_or(kalix::ui::DemoBackupPage::Range));
+    }
 
     if (parser.isSet(local_play)) {
         const auto t = static_cast<kalix::protocol::RecorderTime>(parser.value(local_play).toULongLong());

@@ -12,6 +12,8 @@ namespace kalix::app {
 namespace {
 
 struct FakeRequests final : BackupRequests {
+    void backupMonth() override {}
+    void backupDay(int, int, int) override {}
     void downloadSize(const session::DownloadRange& range) override { sizes.push_back(range); }
     bool downloadStart(const session::DownloadRange& range, std::uint32_t kib) override {
         starts.emplace_back(range, kib);

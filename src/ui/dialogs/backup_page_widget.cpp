@@ -1,16 +1,32 @@
 #include "ui/dialogs/backup_page_widget.h"
 
-#include <QCheckBox>
 #include <QDateTimeEdit>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSignalBlocker>
+#include <QStackedWidget>
 #include <QVBoxLayout>
+
+#include <algorithm>
+
+#include "app/string_uses.h"
+#include "ui/dialogs/calendar_dialog.h"
+#include "ui/dialogs/channel_choice_panel.h"
+#include "ui/dialogs/day_timeline_dialog.h"
+#include "ui/dialogs/event_list_dialog.h"
+#include "ui/dialogs/search_sub_tabs.h"
+#include "ui/operator_text.h"
 
 namespace kalix::ui {
 namespace {
+
+constexpr std::uint16_t kOkText = app::stringNumber("ok");
+constexpr std::uint16_t kFirstKindText = app::stringNumber("event list: kinds");
+
+enum Panel { kDateTimePanel = 0, kChannelPanel = 1, kBlankPanel = 2 };
 
 // Recorder times are the recorder's wall clock counted as UTC.
 QDateTimeEdit* timeEdit(const char* name, QWidget* parent) {
@@ -22,37 +38,46 @@ QDateTimeEdit* timeEdit(const char* name, QWidget* parent) {
     return edit;
 }
 
+QDateTime shown(protocol::RecorderTime time) { return QDateTime::fromSecsSinceEpoch(time, Qt::UTC); }
+
 protocol::RecorderTime recorderTime(const QDateTimeEdit* edit) {
     const qint64 seconds = edit->dateTime().toSecsSinceEpoch();
     return static_cast<protocol::RecorderTime>(std::clamp<qint64>(seconds, 0, 0xFFFF'FFFFLL));
 }
 
+// "All recordings", or the event kind an event backup asks for.
+QString kindsText(std::uint8_t kinds) {
+    if (kinds == session::kAllRecordingKinds) return QStringLiteral("All recordings");
+    for (std::size_t i = 0; i < app::kEventKinds.size(); ++i)
+        if (kinds == 1u << app::kEventKinds[i])
+            return QStringLiteral("Event: ") + operatorText(static_cast<std::uint16_t>(kFirstKindText + i));
+    return QStringLiteral("Kinds 0x%1").arg(kinds, 2, 16, QLatin1Char('0'));
+}
+
 }  // namespace
 
-BackupPageWidget::BackupPageWidget(app::BackupRequests& requests, int channel_count,
-                                   std::function<void(session::Notice)> notice,
-                                   std::function<std::optional<std::int64_t>()> free_mib, QWidget* parent)
+BackupPageWidget::BackupPageWidget(BackupPageDeps deps, QWidget* parent)
     : QWidget(parent),
-      model_({requests, std::move(free_mib), std::move(notice),
-              channel_count >= 16 ? 0xFFFFu : (1u << std::max(channel_count, 1)) - 1}) {
-    from_ = timeEdit("backup-from", this);
-    to_ = timeEdit("backup-to", this);
-    auto* grid = new QGridLayout;
-    grid->addWidget(new QLabel("From", this), 0, 0);
-    grid->addWidget(from_, 0, 1);
-    grid->addWidget(new QLabel("To", this), 1, 0);
-    grid->addWidget(to_, 1, 1);
+      deps_(std::move(deps)),
+      model_({deps_.requests, deps_.free_mib, deps_.notice, app::channelsBelow(deps_.channel_count)}),
+      search_({deps_.requests, deps_.searches, model_, *this, deps_.permitted_channels, deps_.date_format,
+               deps_.current_year}) {
+    subs_ = new SearchSubTabs(QStringLiteral("backup-sub-"), this);
+    connect(subs_, &SearchSubTabs::chosen, this, &BackupPageWidget::chooseSubTab);
 
-    auto* channels = new QGridLayout;
-    for (int c = 0; c < std::min(channel_count, 16); ++c) {
-        auto* box = new QCheckBox(QString("%1").arg(c + 1, 2, 10, QChar('0')), this);
-        box->setObjectName(QString("backup-channel-%1").arg(c));
-        box->setChecked(true);
-        connect(box, &QCheckBox::toggled, this, [this] { rangeEdited(); });
-        channels->addWidget(box, c / 4, c % 4);
-        channels_.push_back(box);
-    }
+    panels_ = new QStackedWidget(this);
+    panels_->addWidget(buildDateTimePanel());
+    auto* channels = new ChannelChoicePanel(deps_.channel_count, model_.range().channels, QStringLiteral("backup-channel-"));
+    connect(channels, &ChannelChoicePanel::maskChanged, this, [this](std::uint32_t mask) {
+        model_.setChannels(mask);
+        refresh();
+    });
+    panels_->addWidget(channels);
+    panels_->addWidget(new QWidget);
 
+    range_ = new QLabel(this);
+    range_->setObjectName("backup-range");
+    range_->setWordWrap(true);
     calculate_ = new QPushButton("Calculate", this);
     calculate_->setObjectName("calculate");
     capacity_ = new QLabel(this);
@@ -67,17 +92,13 @@ BackupPageWidget::BackupPageWidget(app::BackupRequests& requests, int channel_co
     buttons->addWidget(backup_);
 
     auto* column = new QVBoxLayout(this);
-    column->addLayout(grid);
-    column->addWidget(new QLabel("Channels", this));
-    column->addLayout(channels);
-    column->addStretch();
+    column->setContentsMargins(0, 0, 0, 0);
+    column->addWidget(subs_);
+    column->addSpacing(12);
+    column->addWidget(panels_, 1);
+    column->addWidget(range_);
     column->addLayout(buttons);
 
-    const QDateTime now = QDateTime::currentDateTimeUtc();
-    from_->setDateTime(now.addSecs(-3600));
-    to_->setDateTime(now);
-    connect(from_, &QDateTimeEdit::dateTimeChanged, this, [this] { rangeEdited(); });
-    connect(to_, &QDateTimeEdit::dateTimeChanged, this, [this] { rangeEdited(); });
     connect(calculate_, &QPushButton::clicked, this, [this] {
         model_.calculate();
         refresh();
@@ -87,22 +108,67 @@ BackupPageWidget::BackupPageWidget(app::BackupRequests& requests, int channel_co
         refresh();
         if (started) emit backupStarted();
     });
-    rangeEdited();
+    chooseSubTab(SubTab::DateTime);
+    model_.setTimeRange(recorderTime(from_), recorderTime(to_));
+    refresh();
+}
+
+// The windows use the search model, which goes before the widget's children.
+BackupPageWidget::~BackupPageWidget() {
+    for (QWidget* w : {static_cast<QWidget*>(calendar_.data()), static_cast<QWidget*>(timeline_.data()),
+                       static_cast<QWidget*>(events_.data())})
+        delete w;
+}
+
+QWidget* BackupPageWidget::buildDateTimePanel() {
+    auto* panel = new QWidget;
+    from_ = timeEdit("backup-from", panel);
+    to_ = timeEdit("backup-to", panel);
+    auto* grid = new QGridLayout(panel);
+    grid->setContentsMargins(24, 24, 24, 24);
+    grid->addWidget(new QLabel("From", panel), 0, 0);
+    grid->addWidget(from_, 0, 1);
+    grid->addWidget(new QLabel("To", panel), 1, 0);
+    grid->addWidget(to_, 1, 1);
+    grid->setRowStretch(2, 1);
+    grid->setColumnStretch(2, 1);
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    from_->setDateTime(now.addSecs(-3600));
+    to_->setDateTime(now);
+    for (QDateTimeEdit* edit : {from_, to_})
+        connect(edit, &QDateTimeEdit::dateTimeChanged, this, [this] {
+            model_.setTimeRange(recorderTime(from_), recorderTime(to_));
+            refresh();
+        });
+    return panel;
+}
+
+CalendarDialog* BackupPageWidget::calendar() const { return calendar_.data(); }
+DayTimelineDialog* BackupPageWidget::timeline() const { return timeline_.data(); }
+EventListDialog* BackupPageWidget::eventList() const { return events_.data(); }
+
+void BackupPageWidget::chooseSubTab(SubTab tab) {
+    if (search_.pending()) return;
+    const int panels[] = {kDateTimePanel, kBlankPanel, kBlankPanel, kChannelPanel};
+    panels_->setCurrentIndex(panels[static_cast<int>(tab)]);
+    subs_->setPressed(tab);
+    if (tab == SubTab::Event) search_.openEventSearch();
+    if (tab == SubTab::Calendar) search_.openCalendarSearch();
 }
 
 void BackupPageWidget::setRange(protocol::RecorderTime from, protocol::RecorderTime to) {
-    from_->setDateTime(QDateTime::fromSecsSinceEpoch(from, Qt::UTC));
-    to_->setDateTime(QDateTime::fromSecsSinceEpoch(to, Qt::UTC));
-    rangeEdited();
+    model_.setTimeRange(from, to);
+    showRange();
+    refresh();
 }
 
-void BackupPageWidget::rangeEdited() {
-    std::uint32_t mask = 0;
-    for (std::size_t c = 0; c < channels_.size(); ++c)
-        if (channels_[c]->isChecked()) mask |= 1u << c;
-    model_.setChannels(mask);
-    model_.setTimeRange(recorderTime(from_), recorderTime(to_));
-    refresh();
+// The edits follow a range set elsewhere without setting it again (an
+// event range keeps its kind).
+void BackupPageWidget::showRange() {
+    const QSignalBlocker block_from(from_);
+    const QSignalBlocker block_to(to_);
+    from_->setDateTime(shown(model_.range().start));
+    to_->setDateTime(shown(model_.range().end));
 }
 
 void BackupPageWidget::onSize(const session::DownloadSize& size) {
@@ -111,9 +177,88 @@ void BackupPageWidget::onSize(const session::DownloadSize& size) {
 }
 
 void BackupPageWidget::refresh() {
-    calculate_->setEnabled(model_.calculateEnabled() && !model_.pending());
+    calculate_->setEnabled(model_.calculateEnabled() && !model_.pending() && model_.range().channels != 0);
     backup_->setEnabled(model_.backupEnabled());
     capacity_->setText(QString::fromStdString(model_.capacityLabel()));
+    const session::DownloadRange& r = model_.range();
+    const QString format = QStringLiteral("yyyy-MM-dd HH:mm:ss");
+    range_->setText(QStringLiteral("%1 - %2\n%3, channels %4")
+                        .arg(shown(r.start).toString(format), shown(r.end).toString(format), kindsText(r.kinds),
+                             QString::fromStdString(app::channelText(r.channels)).trimmed()));
+}
+
+void BackupPageWidget::hideEvent(QHideEvent* event) {
+    // The windows stand over the page: they go with it.
+    if (calendar_) calendar_->hide();
+    if (timeline_) timeline_->hide();
+    if (events_) events_->hide();
+    QWidget::hideEvent(event);
+}
+
+// ---------------------------------------------------------------- view
+
+void BackupPageWidget::stateChanged() {
+    refresh();
+    if (calendar_) calendar_->refresh();
+    if (events_) events_->refresh();
+    emit searchStateChanged();
+}
+
+void BackupPageWidget::placeWindow(QWidget& w) {
+    w.move(window()->mapToGlobal(QPoint(app::kTimelineDialogX, app::kTimelineDialogY)));
+}
+
+void BackupPageWidget::openCalendar() {
+    if (!calendar_) {
+        calendar_ = new CalendarDialog(search_, this);
+        calendar_->setOpacityByte(deps_.opacity);
+        placeWindow(*calendar_);
+    }
+    calendar_->refresh();
+    calendar_->show();
+    calendar_->raise();
+}
+
+void BackupPageWidget::openTimeline() {
+    if (!timeline_) {
+        timeline_ = new DayTimelineDialog(search_, this, kOkText);
+        timeline_->setOpacityByte(deps_.opacity);
+        placeWindow(*timeline_);
+    }
+    timeline_->refresh();
+    if (calendar_) calendar_->hide();
+    timeline_->show();
+    timeline_->raise();
+    timeline_->setFocus();
+}
+
+void BackupPageWidget::closeTimeline() {
+    if (timeline_) timeline_->finish();
+}
+
+void BackupPageWidget::openEventList() {
+    if (!events_) {
+        events_ = new EventListDialog(search_, this, kOkText);
+        events_->setOpacityByte(deps_.opacity);
+        placeWindow(*events_);
+    }
+    events_->refresh();
+    events_->show();
+    events_->raise();
+}
+
+void BackupPageWidget::rangeChosen() {
+    closeTimeline();
+    if (calendar_) calendar_->hide();
+    if (events_) events_->hide();
+    showRange();
+    panels_->setCurrentIndex(kDateTimePanel);
+    subs_->setPressed(SubTab::DateTime);
+    refresh();
+}
+
+void BackupPageWidget::showNotice(session::Notice notice) {
+    if (deps_.notice) deps_.notice(notice);
 }
 
 DownloadProgressWindow::DownloadProgressWindow(QWidget* parent) : QWidget(parent, Qt::Tool) {
@@ -123,6 +268,7 @@ DownloadProgressWindow::DownloadProgressWindow(QWidget* parent) : QWidget(parent
     bar_->setObjectName("progress-bar");
     bar_->setMinimumWidth(320);
     text_ = new QLabel(this);
+    text_->setMinimumWidth(80);  // "1023 MByte"
     auto* stop = new QPushButton("Stop", this);
     stop->setObjectName("stop");
     connect(stop, &QPushButton::clicked, this, &DownloadProgressWindow::stopPressed);

@@ -25,8 +25,8 @@ constexpr int kBottomRow = 296;
 
 }  // namespace
 
-CalendarDialog::CalendarDialog(app::RemoteSearchHub& hub, QWidget* parent)
-    : SkinDialog(parent, skin::kSearchPage), hub_(hub) {
+CalendarDialog::CalendarDialog(app::CalendarWindowModel& model, QWidget* parent)
+    : SkinDialog(parent, skin::kSearchPage), model_(model) {
     setFixedSize(kWidth, kHeight);
     setWindowFlag(Qt::Window);
 
@@ -36,7 +36,7 @@ CalendarDialog::CalendarDialog(app::RemoteSearchHub& hub, QWidget* parent)
         b->setObjectName(QStringLiteral("month-%1").arg(m));
         b->setGeometry(4 + m % 6 * kMonthStep, kMonthTop + m / 6 * (kMonthHeight + 2), kMonthWidth, kMonthHeight);
         connect(b, &SkinButton::clicked, this, [this, m] {
-            if (hub_.chooseMonth(m)) refresh();
+            if (model_.chooseMonth(m)) refresh();
         });
         months_[static_cast<std::size_t>(m)] = b;
     }
@@ -46,7 +46,7 @@ CalendarDialog::CalendarDialog(app::RemoteSearchHub& hub, QWidget* parent)
         b->setObjectName(QStringLiteral("day-%1").arg(d));
         b->hide();
         connect(b, &SkinButton::clicked, this, [this, d] {
-            hub_.chooseDay(d);
+            model_.chooseDay(d);
             refresh();
         });
         days_[static_cast<std::size_t>(d)] = b;
@@ -58,10 +58,10 @@ CalendarDialog::CalendarDialog(app::RemoteSearchHub& hub, QWidget* parent)
     applySkin(*year_);
     year_->setObjectName(QStringLiteral("year"));
     year_->setGeometry(60, kBottomRow, 90, 22);
-    if (const app::RecordingCalendar* calendar = hub_.calendar())
+    if (const app::RecordingCalendar* calendar = model_.calendar())
         for (int i = 0; i < calendar->yearCount(); ++i) year_->addItem(QString::number(app::kFirstListedYear + i));
     connect(year_, &QComboBox::activated, this, [this](int index) {
-        hub_.chooseYear(index);
+        model_.chooseYear(index);
         refresh();
     });
     auto* close = new SkinButton(435, skin::kSmallButton, operatorText(kCloseText), this);
@@ -73,7 +73,7 @@ CalendarDialog::CalendarDialog(app::RemoteSearchHub& hub, QWidget* parent)
 }
 
 void CalendarDialog::refresh() {
-    const app::RecordingCalendar* calendar = hub_.calendar();
+    const app::RecordingCalendar* calendar = model_.calendar();
     if (calendar == nullptr) return;
     setTitle(operatorText(kTitleText) + QStringLiteral("  ") + QString::number(calendar->year()));
     year_->setCurrentIndex(calendar->year() - app::kFirstListedYear);
@@ -87,8 +87,8 @@ void CalendarDialog::refresh() {
         SkinButton* b = days_[static_cast<std::size_t>(cell.day0)];
         b->setGeometry(cell.x, cell.y, app::kDayCellWidth, app::kDayCellHeight);
         b->setEnabled(cell.has_data);
-        b->setShownPressed(cell.has_data && cell.day0 == calendar->day0() && hub_.timeline() != nullptr &&
-                           hub_.timeline()->date() == calendar->date());
+        b->setShownPressed(cell.has_data && cell.day0 == calendar->day0() && model_.timeline() != nullptr &&
+                           model_.timeline()->date() == calendar->date());
         b->show();
     }
     update();

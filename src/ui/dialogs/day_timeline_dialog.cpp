@@ -19,7 +19,6 @@ namespace kalix::ui {
 namespace {
 
 constexpr std::uint16_t kTitleText = app::stringNumber("day timeline: title");
-constexpr std::uint16_t kPlayText = app::stringNumber("play");
 constexpr std::uint16_t kBackText = app::stringNumber("day timeline: back");
 
 constexpr QRgb kCursorColour = qRgb(0xFF, 0xFF, 0x00);
@@ -34,8 +33,8 @@ QRect areaRect() {
 
 }  // namespace
 
-DayTimelineDialog::DayTimelineDialog(app::RemoteSearchHub& hub, QWidget* parent)
-    : SkinDialog(parent, skin::kTimelinePage), hub_(hub) {
+DayTimelineDialog::DayTimelineDialog(app::TimelineWindowModel& model, QWidget* parent, std::uint16_t action_text)
+    : SkinDialog(parent, skin::kTimelinePage), model_(model) {
     setFixedSize(app::kTimelineDialogWidth, app::kTimelineDialogHeight);
     setWindowFlag(Qt::Window);
     setFocusPolicy(Qt::StrongFocus);
@@ -47,7 +46,7 @@ DayTimelineDialog::DayTimelineDialog(app::RemoteSearchHub& hub, QWidget* parent)
     cursor_text_->setAlignment(Qt::AlignCenter);
     cursor_text_->setGeometry(app::kTimelineLeft, app::kTimelineTop + app::kTimelineArea + 2, app::kTimelineWidth, 18);
 
-    play_ = new SkinButton(0, skin::kSmallButton, operatorText(kPlayText), this);
+    play_ = new SkinButton(0, skin::kSmallButton, operatorText(action_text), this);
     auto* back = new SkinButton(0, skin::kSmallButton, operatorText(kBackText), this);
     for (SkinButton* b : {play_, back}) {
         applySkin(*b, SkinFont::Bold);
@@ -57,18 +56,18 @@ DayTimelineDialog::DayTimelineDialog(app::RemoteSearchHub& hub, QWidget* parent)
     back->setObjectName(QStringLiteral("back"));
     play_->setGeometry(app::kTimelineDialogWidth / 2 - 70, kButtonRow, 64, 22);
     back->setGeometry(app::kTimelineDialogWidth / 2 + 6, kButtonRow, 64, 22);
-    connect(play_, &SkinButton::clicked, this, [this] { hub_.playTimeline(); });
-    connect(back, &SkinButton::clicked, this, [this] { hub_.timelineBack(); });
+    connect(play_, &SkinButton::clicked, this, [this] { model_.playTimeline(); });
+    connect(back, &SkinButton::clicked, this, [this] { model_.timelineBack(); });
     refresh();
 }
 
 void DayTimelineDialog::refresh() {
-    const app::DayTimeline* timeline = hub_.timeline();
+    const app::DayTimeline* timeline = model_.timeline();
     if (timeline == nullptr) return;
     const app::CalendarDate d = timeline->date();
     setTitle(operatorText(kTitleText) + QStringLiteral("  ") +
-             QString::fromStdString(app::formatDate(hub_.dateFormat(), d.year, d.month0 + 1, d.day0 + 1)));
-    play_->setEnabled(hub_.timelinePlayEnabled());
+             QString::fromStdString(app::formatDate(model_.dateFormat(), d.year, d.month0 + 1, d.day0 + 1)));
+    play_->setEnabled(model_.timelinePlayEnabled());
     cursor_text_->setText(QString::fromStdString(timeline->cursorText()));
     update();
 }
@@ -80,14 +79,14 @@ void DayTimelineDialog::finish() {
 
 void DayTimelineDialog::changed(app::TimelineChange change) {
     if (change == app::TimelineChange::None) return;
-    if (change == app::TimelineChange::Cursor) cursor_text_->setText(QString::fromStdString(hub_.timeline()->cursorText()));
+    if (change == app::TimelineChange::Cursor) cursor_text_->setText(QString::fromStdString(model_.timeline()->cursorText()));
     // The labels stand above the area: a new window repaints them too.
     update(change == app::TimelineChange::Window ? rect() : areaRect());
 }
 
 void DayTimelineDialog::paintEvent(QPaintEvent* event) {
     SkinDialog::paintEvent(event);
-    const app::DayTimeline* timeline = hub_.timeline();
+    const app::DayTimeline* timeline = model_.timeline();
     if (timeline == nullptr) return;
     QPainter painter(this);
     for (const app::TimelineBar& bar : timeline->bars()) {
@@ -117,7 +116,7 @@ void DayTimelineDialog::paintEvent(QPaintEvent* event) {
 QImage DayTimelineDialog::renderArea() { return grab(areaRect()).toImage(); }
 
 void DayTimelineDialog::mousePressEvent(QMouseEvent* event) {
-    app::DayTimeline* timeline = hub_.timeline();
+    app::DayTimeline* timeline = model_.timeline();
     const QPoint at = event->position().toPoint();
     if (timeline != nullptr && areaRect().contains(at)) {
         area_press_ = true;
@@ -130,7 +129,7 @@ void DayTimelineDialog::mousePressEvent(QMouseEvent* event) {
 }
 
 void DayTimelineDialog::mouseMoveEvent(QMouseEvent* event) {
-    app::DayTimeline* timeline = hub_.timeline();
+    app::DayTimeline* timeline = model_.timeline();
     if (timeline != nullptr && timeline->capturing()) {
         changed(timeline->pointerMoved(event->position().toPoint().x(), (event->buttons() & Qt::LeftButton) != 0));
         return;
@@ -139,7 +138,7 @@ void DayTimelineDialog::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void DayTimelineDialog::mouseReleaseEvent(QMouseEvent* event) {
-    app::DayTimeline* timeline = hub_.timeline();
+    app::DayTimeline* timeline = model_.timeline();
     if (timeline != nullptr && event->button() == Qt::LeftButton && timeline->capturing()) {
         changed(timeline->leftUp(event->position().toPoint().x()));
         return;
@@ -152,12 +151,12 @@ void DayTimelineDialog::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void DayTimelineDialog::wheelEvent(QWheelEvent* event) {
-    if (app::DayTimeline* timeline = hub_.timeline()) changed(timeline->wheel(event->angleDelta().y()));
+    if (app::DayTimeline* timeline = model_.timeline()) changed(timeline->wheel(event->angleDelta().y()));
     event->accept();
 }
 
 void DayTimelineDialog::keyPressEvent(QKeyEvent* event) {
-    app::DayTimeline* timeline = hub_.timeline();
+    app::DayTimeline* timeline = model_.timeline();
     switch (event->key()) {
         case Qt::Key_Left:
             if (timeline != nullptr) changed(timeline->stepCursor(-1));

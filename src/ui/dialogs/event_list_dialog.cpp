@@ -17,7 +17,6 @@ constexpr std::uint16_t kChannelsHeading = app::stringNumber("event list: headin
 constexpr std::uint16_t kPreviousText = app::stringNumber("event list: pages", 0);
 constexpr std::uint16_t kNextText = app::stringNumber("event list: pages", 1);
 constexpr std::uint16_t kNoRecordingsText = app::stringNumber("remote search: no recordings");
-constexpr std::uint16_t kPlayText = app::stringNumber("play");
 constexpr std::uint16_t kCloseText = app::stringNumber("remote search: close");
 
 constexpr int kListTop = 64, kListHeight = 280, kButtonRow = 386, kPageRow = 352;
@@ -31,8 +30,8 @@ SkinButton* makeButton(const QString& caption, const char* name, int face, QWidg
 
 }  // namespace
 
-EventListDialog::EventListDialog(app::RemoteSearchHub& hub, QWidget* parent)
-    : SkinDialog(parent, skin::kSearchPage), hub_(hub) {
+EventListDialog::EventListDialog(app::EventWindowModel& model, QWidget* parent, std::uint16_t action_text)
+    : SkinDialog(parent, skin::kSearchPage), model_(model) {
     setTitle(operatorText(kTitleText));
     setFixedSize(kWidth, kHeight);
     setWindowFlag(Qt::Window);
@@ -43,7 +42,7 @@ EventListDialog::EventListDialog(app::RemoteSearchHub& hub, QWidget* parent)
         applySkin(*b, SkinFont::Bold);
         b->setObjectName(QStringLiteral("kind-%1").arg(kind));
         b->setGeometry(8 + static_cast<int>(i) * 101, 34, 97, 22);
-        connect(b, &SkinButton::clicked, this, [this, kind] { hub_.chooseEventKind(kind); });
+        connect(b, &SkinButton::clicked, this, [this, kind] { model_.chooseEventKind(kind); });
         kinds_[i] = b;
     }
     list_ = new SkinListBox(this);
@@ -60,14 +59,14 @@ EventListDialog::EventListDialog(app::RemoteSearchHub& hub, QWidget* parent)
     next_ = makeButton(operatorText(kNextText), "next", skin::kWideButton, this);
     previous_->setGeometry(8, kPageRow, 97, 22);
     next_->setGeometry(kWidth - 105, kPageRow, 97, 22);
-    connect(previous_, &SkinButton::clicked, this, [this] { hub_.eventPage(-1); });
-    connect(next_, &SkinButton::clicked, this, [this] { hub_.eventPage(+1); });
+    connect(previous_, &SkinButton::clicked, this, [this] { model_.eventPage(-1); });
+    connect(next_, &SkinButton::clicked, this, [this] { model_.eventPage(+1); });
     page_ = new SkinStatic({}, this);
     page_->setObjectName(QStringLiteral("page"));
     page_->setAlignment(Qt::AlignCenter);
     page_->setGeometry(110, kPageRow, kWidth - 220, 22);
 
-    play_ = makeButton(operatorText(kPlayText), "play", skin::kSmallButton, this);
+    play_ = makeButton(operatorText(action_text), "play", skin::kSmallButton, this);
     auto* close = makeButton(operatorText(kCloseText), "close", skin::kSmallButton, this);
     play_->setGeometry(kWidth / 2 - 70, kButtonRow, 64, 22);
     close->setGeometry(kWidth / 2 + 6, kButtonRow, 64, 22);
@@ -77,7 +76,7 @@ EventListDialog::EventListDialog(app::RemoteSearchHub& hub, QWidget* parent)
 }
 
 void EventListDialog::refresh() {
-    const app::RemoteEventList* events = hub_.eventList();
+    const app::RemoteEventList* events = model_.eventList();
     if (events == nullptr) return;
     for (std::size_t i = 0; i < kinds_.size(); ++i) kinds_[i]->setShownPressed(app::kEventKinds[i] == events->kind());
     std::vector<QStringList> rows;
@@ -88,7 +87,7 @@ void EventListDialog::refresh() {
     if (!empty) list_->setCurrentRow(0);
     // An answer without events of the kind says so, instead of an empty
     // list that might still be coming.
-    empty_->setVisible(empty && !hub_.pending());
+    empty_->setVisible(empty && !model_.pending());
     empty_->raise();
     page_->setText(QString::fromStdString(events->pageText()));
     previous_->setEnabled(events->previousPage().has_value());
@@ -98,7 +97,7 @@ void EventListDialog::refresh() {
 
 void EventListDialog::play() {
     const int row = list_->currentRow();
-    if (row >= 0) hub_.playEvent(static_cast<std::size_t>(row));
+    if (row >= 0) model_.playEvent(static_cast<std::size_t>(row));
 }
 
 }  // namespace kalix::ui

@@ -189,7 +189,7 @@ void LocalSearchDialog::openCalendar() {
 
 void LocalSearchDialog::openTimeline() {
     if (!timeline_) {
-        timeline_ = new DayTimelineDialog(hub_, this);
+        timeline_ = new DayTimelineDialog(hub_, this, kPlayText);
         timeline_->setOpacityByte(deps_.opacity);
         timeline_->move(mapToGlobal(QPoint(app::kTimelineDialogX, app::kTimelineDialogY)));
     }
@@ -207,7 +207,7 @@ void LocalSearchDialog::closeTimeline(std::chrono::milliseconds after) {
 
 void LocalSearchDialog::openEventList() {
     if (!events_) {
-        events_ = new EventListDialog(hub_, this);
+        events_ = new EventListDialog(hub_, this, kPlayText);
         events_->setOpacityByte(deps_.opacity);
         events_->move(mapToGlobal(QPoint(app::kTimelineDialogX, app::kTimelineDialogY)));
     }

@@ -12,13 +12,14 @@
 
 #include "app/string_uses.h"
 #include "ui/dialogs/calendar_dialog.h"
+#include "ui/dialogs/channel_choice_panel.h"
 #include "ui/dialogs/day_timeline_dialog.h"
 #include "ui/dialogs/event_list_dialog.h"
 #include "ui/dialogs/info_pages_widget.h"
 #include "ui/dialogs/log_pages_widget.h"
+#include "ui/dialogs/search_sub_tabs.h"
 #include "ui/operator_text.h"
 #include "ui/skin/skin_button.h"
-#include "ui/skin/skin_check_button.h"
 #include "ui/skin/skin_style.h"
 #include "ui/skin/skin_text_controls.h"
 
@@ -32,14 +33,12 @@ constexpr std::uint16_t kTitleText = app::stringNumber("remote search: title");
 constexpr std::uint16_t kFirstTabText = app::stringNumber("remote search: tabs");
 constexpr std::uint16_t kCloseText = app::stringNumber("remote search: close");
 constexpr std::uint16_t kWaitingText = app::stringNumber("remote search: waiting");
-constexpr std::uint16_t kFirstSubTabText = app::stringNumber("remote search: search page tabs");
 constexpr std::uint16_t kUnavailableText = app::stringNumber("remote search: page not available");
 constexpr std::uint16_t kDateLabel = app::stringNumber("date and time search: labels", 0);
 constexpr std::uint16_t kTimeLabel = app::stringNumber("date and time search: labels", 1);
 constexpr std::uint16_t kPlayText = app::stringNumber("play");
 constexpr std::uint16_t kOkText = app::stringNumber("ok");
 constexpr std::uint16_t kCancelText = app::stringNumber("cancel");
-constexpr std::uint16_t kChannelText = app::stringNumber("local setup: channel");
 
 // The waiting text's colour: 0xD7D700 as the recorder's tools write colours
 // (blue, green, red from the high byte down).
@@ -47,7 +46,6 @@ constexpr QRgb kWaitingColour = qRgb(0x00, 0xD7, 0xD7);
 
 constexpr int kTabFaces[] = {skin::kTabSearch, skin::kTabBackup, skin::kTabLog, skin::kTabInfo};
 const char* const kTabNames[] = {"tab-search", "tab-backup", "tab-log", "tab-info"};
-const char* const kSubTabNames[] = {"sub-datetime", "sub-event", "sub-calendar", "sub-channels"};
 enum SearchPanel { kDateTimePanel = 0, kChannelPanel = 1, kBlankPanel = 2 };
 
 SkinButton* makeButton(int control, int face, const QString& caption, const char* name, QWidget* parent) {
@@ -143,10 +141,18 @@ void RemoteSearchDialog::handle(const session::Event& event) {
 
 QWidget* RemoteSearchDialog::buildBackupPage() {
     const auto folder = deps_.download_folder;
-    backup_page_ = new BackupPageWidget(
-        *deps_.backup, deps_.identity.channel_num, [this](session::Notice n) { emit noticeRequested(n); },
-        [folder] { return app::freeMiB(folder); });
+    BackupPageDeps deps{*deps_.backup, deps_.requests};
+    deps.channel_count = deps_.identity.channel_num;
+    deps.permitted_channels = deps_.permitted_channels;
+    deps.date_format = deps_.date_format;
+    deps.current_year = deps_.current_year != 0 ? deps_.current_year : QDate::currentDate().year();
+    deps.opacity = deps_.opacity;
+    deps.notice = [this](session::Notice n) { emit noticeRequested(n); };
+    deps.free_mib = [folder] { return app::freeMiB(folder); };
+    backup_page_ = new BackupPageWidget(std::move(deps));
     backup_page_->setObjectName("backup-page");
+    hub_.setBackupSearch(&backup_page_->search());
+    connect(backup_page_, &BackupPageWidget::searchStateChanged, this, [this] { stateChanged(); });
     // "Backup" closes the search window; the progress window follows the transfer.
     connect(backup_page_, &BackupPageWidget::backupStarted, this, [this] { hub_.close(); });
     return backup_page_;
@@ -175,8 +181,15 @@ void RemoteSearchDialog::stateChanged() {
         tabs_[i]->setEnabled(hub_.tabEnabled(static_cast<SearchTab>(i)));
         tabs_[i]->setShownPressed(i == chosen);
     }
-    waiting_->setVisible(hub_.pending());
+    waiting_->setVisible(hub_.waiting());
     waiting_->raise();
+    // The Search page's windows stand over the page area: they go with
+    // their page.
+    if (hub_.tab() != SearchTab::Search) {
+        if (timeline_) timeline_->hide();
+        if (calendar_) calendar_->hide();
+        if (events_) events_->hide();
+    }
     if (events_) events_->refresh();
     if (calendar_) calendar_->refresh();
 }
@@ -194,7 +207,7 @@ void RemoteSearchDialog::openCalendar() {
 
 void RemoteSearchDialog::openTimeline() {
     if (!timeline_) {
-        timeline_ = new DayTimelineDialog(hub_, this);
+        timeline_ = new DayTimelineDialog(hub_, this, kPlayText);
         timeline_->setOpacityByte(deps_.opacity);
         timeline_->move(mapToGlobal(QPoint(app::kTimelineDialogX, app::kTimelineDialogY)));
     }
@@ -214,7 +227,7 @@ void RemoteSearchDialog::closeTimeline(std::chrono::milliseconds after) {
 
 void RemoteSearchDialog::openEventList() {
     if (!events_) {
-        events_ = new EventListDialog(hub_, this);
+        events_ = new EventListDialog(hub_, this, kPlayText);
         events_->setOpacityByte(deps_.opacity);
         events_->move(mapToGlobal(QPoint(app::kTimelineDialogX, app::kTimelineDialogY)));
     }
@@ -271,44 +284,27 @@ QWidget* RemoteSearchDialog::buildInfoPage() {
 
 QWidget* RemoteSearchDialog::buildSearchPage() {
     auto* page = new QWidget;
-    auto* row = new QHBoxLayout;
-    row->setSpacing(4);
-    std::array<SkinButton*, 4> subs{};
-    for (std::size_t i = 0; i < subs.size(); ++i) {
-        subs[i] = makeButton(450 + static_cast<int>(i), skin::kWideButton,
-                             operatorText(static_cast<std::uint16_t>(kFirstSubTabText + i)), kSubTabNames[i], page);
-        subs[i]->setFixedSize(i + 1 < subs.size() ? 96 : 110, 22);
-        row->addWidget(subs[i]);
-    }
+    auto* subs = new SearchSubTabs(QStringLiteral("sub-"), page);
     search_panels_ = new QStackedWidget(page);
     search_panels_->addWidget(buildDateTimePanel());
-    search_panels_->addWidget(buildChannelPanel());
+    auto* channels = new ChannelChoicePanel(deps_.identity.channel_num, hub_.channelMask(), QStringLiteral("channel-"));
+    connect(channels, &ChannelChoicePanel::maskChanged, this, [this](std::uint32_t mask) { hub_.setChannelMask(mask); });
+    search_panels_->addWidget(channels);
     search_panels_->addWidget(new QWidget);
-    auto show_panel = [this, subs](int panel, std::size_t pressed) {
-        search_panels_->setCurrentIndex(panel);
-        for (std::size_t i = 0; i < subs.size(); ++i) subs[i]->setShownPressed(i == pressed);
-    };
-    connect(subs[0], &SkinButton::clicked, this, [this, show_panel] {
-        if (!hub_.pending()) show_panel(kDateTimePanel, 0);
-    });
-    connect(subs[1], &SkinButton::clicked, this, [this, show_panel] {
+    connect(subs, &SearchSubTabs::chosen, this, [this, subs](SubTab tab) {
         if (hub_.pending()) return;
-        show_panel(kBlankPanel, 1);
-        hub_.openEventSearch();
+        const int panels[] = {kDateTimePanel, kBlankPanel, kBlankPanel, kChannelPanel};
+        search_panels_->setCurrentIndex(panels[static_cast<int>(tab)]);
+        subs->setPressed(tab);
+        if (tab == SubTab::Event) hub_.openEventSearch();
+        if (tab == SubTab::Calendar) hub_.openCalendarSearch();
     });
-    connect(subs[2], &SkinButton::clicked, this, [this, show_panel] {
-        if (hub_.pending()) return;
-        show_panel(kBlankPanel, 2);
-        hub_.openCalendarSearch();
-    });
-    connect(subs[3], &SkinButton::clicked, this, [this, show_panel] {
-        if (!hub_.pending()) show_panel(kChannelPanel, 3);
-    });
-    show_panel(kDateTimePanel, 0);
+    search_panels_->setCurrentIndex(kDateTimePanel);
+    subs->setPressed(SubTab::DateTime);
 
     auto* column = new QVBoxLayout(page);
     column->setContentsMargins(0, 0, 0, 0);
-    column->addLayout(row);
+    column->addWidget(subs);
     column->addSpacing(12);
     column->addWidget(search_panels_, 1);
     return page;
@@ -357,27 +353,6 @@ QWidget* RemoteSearchDialog::buildDateTimePanel() {
 
     const QDate today = QDate::currentDate();
     setDateTime({std::clamp(today.year(), app::kFirstListedYear, last_year_), today.month() - 1, today.day() - 1}, 0);
-    return panel;
-}
-
-QWidget* RemoteSearchDialog::buildChannelPanel() {
-    auto* panel = new QWidget;
-    auto* grid = new QGridLayout(panel);
-    grid->setContentsMargins(24, 24, 24, 24);
-    const int count = std::clamp<int>(deps_.identity.channel_num, 0, 16);
-    for (int ch = 0; ch < count; ++ch) {
-        auto* check = new SkinCheckButton(QStringLiteral("%1 %2").arg(operatorText(kChannelText)).arg(ch + 1), panel);
-        check->setObjectName(QStringLiteral("channel-%1").arg(ch));
-        check->setCheckable(true);
-        check->setChecked((hub_.channelMask() & (1u << ch)) != 0);
-        connect(check, &SkinCheckButton::toggled, this, [this, ch](bool on) {
-            const std::uint32_t bit = 1u << ch;
-            hub_.setChannelMask(on ? hub_.channelMask() | bit : hub_.channelMask() & ~bit);
-        });
-        grid->addWidget(check, ch / 4, ch % 4);
-        channels_.push_back(check);
-    }
-    grid->setRowStretch(4, 1);
     return panel;
 }
 

@@ -4,11 +4,10 @@
 // tab in the middle and OK, Cancel and Close below. The Search page has the
 // sub-tabs Date/Time (a date and a time to play from), Event (the event
 // list), Calendar (the month calendar, then the day timeline) and Select
-// Channel. The Log page lists the recorder's log (LogTabPage), the Info
-// page its system and status information (InfoTabPage). The Backup page
-// says that it is not available yet.
-// Channel. The Backup page picks a range and downloads it; the Log and Info
-// pages say that they are not available yet.
+// Channel. The Backup page picks a range (with the same sub-tabs and
+// result windows of its own, BackupPageWidget) and downloads it. The Log
+// page lists the recorder's log (LogTabPage), the Info page its system and
+// status information (InfoTabPage).
 //
 // What the controls do lives in app::RemoteSearchHub; this dialog renders
 // its state, opens the result windows it asks for and forwards the
@@ -41,7 +40,6 @@ class EventListDialog;
 class InfoTabPage;
 class LogTabPage;
 class SkinButton;
-class SkinCheckButton;
 class SkinStatic;
 class BackupPageWidget;
 
@@ -113,7 +111,6 @@ private:
     QWidget* buildInfoPage();
     QWidget* buildBackupPage();
     QWidget* buildDateTimePanel();
-    QWidget* buildChannelPanel();
     void refreshDays();
     void playDateTime();
 
@@ -131,7 +128,6 @@ private:
     QComboBox* month_ = nullptr;
     QComboBox* day_ = nullptr;
     std::array<QComboBox*, 3> clock_{};
-    std::vector<SkinCheckButton*> channels_;
     QPointer<CalendarDialog> calendar_;
     QPointer<DayTimelineDialog> timeline_;
     QPointer<EventListDialog> events_;
