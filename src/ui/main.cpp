@@ -5,6 +5,7 @@
 //   kalix [--demo] [--demo-playback] [--demo-search DIR] [--demo-backup DIR] [--rgb] [--quit-after SECONDS]
 //         [--screenshot FILE.png] [--full-screen-shot FILE.png] [--layout N] [--full-screen]
 //         [--notice KIND] [--debug]
+//   kalix --demo --demo-ptz pan|zoom|preset|dome [--ptz-shot FILE.png] [--quit-after SECONDS]
 //
 // --demo starts a simulated recorder inside the program and connects to it
 // through the connect dialog's path; --quit-after ends the program in order
@@ -17,6 +18,8 @@
 // the playback bar, the time display and the status strip. --demo-search
 // goes through the remote search dialog against the demo recorder, writes
 // its windows to DIR and plays from the day timeline (ui/demo_search.h).
+// --demo-ptz opens the PTZ panel in the pan or zoom form, the preset
+// keypad or the dome pad, and --ptz-shot writes that window (ui/demo_ptz.h).
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -35,6 +38,7 @@
 #include "app/storage_medium.h"
 #include "ui/demo_recorder.h"
 #include "ui/demo_backup.h"
+#include "ui/demo_ptz.h"
 #include "ui/demo_search.h"
 #include "ui/main_window.h"
 #include "ui/resource_bundle.h"
@@ -112,10 +116,18 @@ int main(int argc, char** argv) {
         QStringLiteral("demo-backup"),
         QStringLiteral("Once logged in, download a minute through the Backup tab, writing its windows to DIR."),
         QStringLiteral("DIR"));
+    const QCommandLineOption demo_ptz(
+        QStringLiteral("demo-ptz"),
+        QStringLiteral("Once live view runs, open the PTZ panel in STATE: pan, zoom, preset (the keypad) or dome (the "
+                       "dome pad)."),
+        QStringLiteral("STATE"));
+    const QCommandLineOption ptz_shot(QStringLiteral("ptz-shot"),
+                                      QStringLiteral("Write the PTZ window --demo-ptz opened to FILE.png."),
+                                      QStringLiteral("FILE.png"));
     const QCommandLineOption debug(QStringLiteral("debug"),
                                    QStringLiteral("Print the debug console's lines on standard error (as KALIX_DEBUG=1)."));
     for (const auto* o : {&demo, &rgb, &quit_after, &screenshot, &full_shot, &layout, &full, &notice, &demo_playback,
-                          &demo_search, &demo_backup, &local_play, &debug, &demo_restricted})
+                          &demo_search, &demo_backup, &local_play, &debug, &demo_restricted, &demo_ptz, &ptz_shot})
         parser.addOption(*o);
     parser.process(app);
     if (parser.isSet(debug)) kalix::app::enableDebugConsole(true);
@@ -128,6 +140,10 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "kalix: --quit-after needs a number of seconds\n");
             return 2;
         }
+    }
+    if (parser.isSet(demo_ptz) && !kalix::ui::DemoPtzScript::knownState(parser.value(demo_ptz))) {
+        std::fprintf(stderr, "kalix: --demo-ptz takes pan, zoom, preset or dome\n");
+        return 2;
     }
     int split_index = -1;
     if (parser.isSet(layout) && (split_index = splitIndexOf(parser.value(layout).toInt())) < 0) {
@@ -214,6 +230,7 @@ int main(int argc, char** argv) {
 
     if (parser.isSet(demo_search)) new kalix::ui::DemoSearchScript(window, parser.value(demo_search));
     if (parser.isSet(demo_backup)) new kalix::ui::DemoBackupScript(window, parser.value(demo_backup));
+    if (parser.isSet(demo_ptz)) new kalix::ui::DemoPtzScript(window, parser.value(demo_ptz), parser.value(ptz_shot));
 
     if (parser.isSet(local_play)) {
         const auto t = static_cast<kalix::protocol::RecorderTime>(parser.value(local_play).toULongLong());
