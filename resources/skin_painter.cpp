@@ -174,6 +174,14 @@ bool symbol(Canvas& c, std::string_view name, int x, int y, int w, int h, Rgba i
         c.triangle(cx, y + h - 2, cx - 3, y + h - 5, cx + 3, y + h - 5, kYellow);
         c.triangle(x + 1, cy, x + 4, cy - 3, x + 4, cy + 3, kYellow);
         c.triangle(x + w - 2, cy, x + w - 5, cy - 3, x + w - 5, cy + 3, kYellow);
+    } else if (name == "up") {
+        c.triangle(cx, cy - s, cx - s, cy + s / 2, cx + s, cy + s / 2, ink);
+    } else if (name == "down") {
+        c.triangle(cx, cy + s, cx - s, cy - s / 2, cx + s, cy - s / 2, ink);
+    } else if (name == "left") {
+        c.triangle(cx - s, cy, cx + s / 2, cy - s, cx + s / 2, cy + s, ink);
+    } else if (name == "right") {
+        c.triangle(cx + s, cy, cx - s / 2, cy - s, cx - s / 2, cy + s, ink);
     } else if (name == "slow") {
         c.triangle(cx - 4, cy - 5, cx - 4, cy + 5, cx + 3, cy, kAccent);
         c.fillRect(cx + 4, cy - 5, 2, 11, kAccent);

@@ -36,8 +36,7 @@ bool holds(const media::WallRect& r, int x, int y) { return x >= r.left && x < r
 // Controls this client draws but has no behaviour behind: they stay
 // disabled.
 constexpr ControlId kUnavailableControls[] = {
-    ControlId::Pan, ControlId::Zoom,  // PTZ panel
-    ControlId::PositionSlider,        // local player seeking
+    ControlId::PositionSlider,  // local player seeking
 };
 
 // The controller's own session's remote playback.
@@ -126,11 +125,18 @@ void ClientController::setMonitors(const std::vector<media::WallRect>& monitors)
 
 void ClientController::press(ControlId control) {
     if (!buttonState(control).enabled) return;
+    // While the dome camera's menu is open the arrows steer the menu: the
+    // wall keeps its channels.
+    const bool wall_button =
+        inRange(control, ControlId::Channel1, kChannelButtons) || inRange(control, ControlId::Split1, kSplitButtons);
+    if (wall_button && ptz_panels_.domeMenuMode()) return;
     if (inRange(control, ControlId::Channel1, kChannelButtons)) return pressChannel(static_cast<int>(control) - 300);
     if (inRange(control, ControlId::Split1, kSplitButtons)) return pressSplit(static_cast<int>(control) - 320);
     if (inRange(control, ControlId::Play1, kPlaybackButtons)) return pressPlayback(static_cast<int>(control) - 340);
     switch (control) {
         case ControlId::Full: return pressFull();
+        case ControlId::Pan: return pressPtzForm(session::PtzForm::Pan);
+        case ControlId::Zoom: return pressPtzForm(session::PtzForm::Zoom);
         case ControlId::Connect: return pressConnect();
         case ControlId::RSearch: return pressRSearch();
         case ControlId::FirmUp: return pressFirmUp();
@@ -168,6 +174,7 @@ void ClientController::pressChannel(int k) {
     if ((availableChannels() & (1u << k)) != 0) audio_choice_.select(k);
     afterViewChange();
     view_.buttonsChanged();
+    followSelectedChannel(k);
 }
 
 void ClientController::pressSplit(int index) {
@@ -338,6 +345,7 @@ void ClientController::applyHiddenChannels() {
 }
 
 void ClientController::onRightsApplied(const session::RightsApplied& applied) {
+    if (applied.close_ptz) closePtz();
     if (applied.stop_playback && remotePlaybackShown()) stopRemotePlayback();
     if (applied.close_search && remote_search_) remote_search_->close();
     if (applied.stop_download && session_ && session_->downloading()) session_->downloadStop();
@@ -363,6 +371,7 @@ void ClientController::disconnect() {
     if (!session_) return;
     // The search dialog asks the session for everything: it goes first.
     if (remote_search_) remote_search_->close();
+    closePtz();
     session_->close();
     session_playback_.reset();
     session_.reset();
@@ -401,9 +410,10 @@ void ClientController::pressSelAudio() { audio_choice_.next(availableChannels())
 void ClientController::pressLive() {
     // Idle during remote playback and before login.
     if (wall_.displayMode() == media::DisplayMode::RemotePlayback || !loggedIn()) return;
-    if (session_->liveOn())
+    if (session_->liveOn()) {
+        closePtz();
         session_->liveStop();
-    else
+    } else
         session_->loginStart();
 }
 
@@ -535,9 +545,13 @@ void ClientController::handle(const session::Event& event) {
     if (const auto* changed = std::get_if<session::AdministrationChanged>(&event))
         return onAdministrationChanged(*changed);
     if (const auto* applied = std::get_if<session::RightsApplied>(&event)) return onRightsApplied(*applied);
+    if (const auto* answer = std::get_if<session::PtzChannelAnswer>(&event)) return onPtzAnswer(*answer);
 }
 
 void ClientController::onControlState(const session::ControlState& state) {
+    // Live view ended without our Live button (a remote playback began):
+    // everything PTZ ends with it.
+    if (state.control == ControlId::Live && state.look == ButtonLook::Released) closePtz();
     set(state.control, ButtonState{state.look != ButtonLook::Disabled, state.look == ButtonLook::Pressed});
     // The recording state moves the record button's face; the rights keep
     // deciding whether it can be pressed.
@@ -615,6 +629,7 @@ void ClientController::shutdown() {
     audio_choice_.select(-1);
     if (session_) {
         if (session_->liveOn()) {
+            closePtz();
             session_->liveStop();
             pause_(kShutdownStepPause);
         }

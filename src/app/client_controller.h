@@ -21,6 +21,7 @@
 #include "app/operation_log.h"
 #include "app/playback_display.h"
 #include "app/playback_session.h"
+#include "app/ptz_panels.h"
 #include "app/remote_play_state.h"
 #include "app/remote_search.h"
 #include "app/string_uses.h"
@@ -155,6 +156,9 @@ public:
     // Load: the image file dialog with its preview; a chosen file opens in
     // the image viewer.
     virtual void openImageLoad() {}
+    // The PTZ panel, preset keypad or dome pad opened, closed or changed:
+    // the window shows what ptzPanels() says.
+    virtual void ptzWindowsChanged() {}
 };
 
 struct ControllerDeps {
@@ -268,6 +272,13 @@ public:
     // The .vid of the segment playing (bookmarks); empty without a player.
     std::string localPlaybackPath() const;
 
+    // -- PTZ (Pan and Zoom) --
+    // The three PTZ windows' behaviour. The windows press through it and
+    // then call ptzChanged(), which redraws Pan and Zoom and the windows.
+    PtzPanels& ptzPanels() { return ptz_panels_; }
+    const PtzPanels& ptzPanels() const { return ptz_panels_; }
+    void ptzChanged();
+
     ButtonState eventJumpState(EventJumpButton button) const;
     void pressEventJump(EventJumpButton button);
 
@@ -324,6 +335,14 @@ private:
     void pressSave();
     void pressLoad();
     void disconnect();
+    // PTZ: the Pan and Zoom buttons, the channel the commands go to, and
+    // the end of everything PTZ (live view stops, rights withdrawn).
+    void pressPtzForm(session::PtzForm form);
+    void requestPtzChannel();
+    void followSelectedChannel(int channel);
+    void onPtzAnswer(const session::PtzChannelAnswer& answer);
+    void closePtz();
+    static std::unique_ptr<PtzLink> sessionPtzLink(const std::unique_ptr<session::DvrSession>& session);
 
     void resendVisibleMask();
     void afterViewChange();
@@ -379,6 +398,9 @@ private:
     int freeze_presses_ = 0;
     bool started_ = false;
     bool shut_down_ = false;
+    // After session_: the link asks it at every call.
+    std::unique_ptr<PtzLink> ptz_link_ = sessionPtzLink(session_);
+    PtzPanels ptz_panels_{*ptz_link_};
 };
 
 }  // namespace kalix::app

@@ -7,6 +7,19 @@ using session::PtzForm;
 
 namespace {
 constexpr unsigned kNumberLimit = 1000;
+constexpr int kChannels = 16;
+
+bool usable(int channel, std::uint32_t blocked) {
+    return channel >= 0 && channel < kChannels && ((blocked >> channel) & 1u) == 0;
+}
+}  // namespace
+
+std::optional<int> choosePtzChannel(int current, std::span<const int> shown_in_pane_order, std::uint32_t blocked) {
+    for (int c : shown_in_pane_order)
+        if (c == current && usable(c, blocked)) return c;
+    for (int c : shown_in_pane_order)
+        if (usable(c, blocked)) return c;
+    return std::nullopt;
 }
 
 void PresetKeypad::presetButton() {
@@ -61,6 +74,7 @@ std::optional<PtzCommand> PresetKeypad::okCommand() const {
 
 void PtzPanels::formButton(PtzForm form) {
     if (panel_open_ && form_ == form) {
+        arrowReleased();  // a camera still moving would go on without a panel to stop it
         closeSmallWindows();
         panel_open_ = false;
         return;

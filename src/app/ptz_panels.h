@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 
 #include "session/ptz.h"
 
@@ -21,6 +22,13 @@ public:
     // The user may set presets, learn patterns and open the dome menu.
     virtual bool presetSetupAllowed() const = 0;
 };
+
+// The channel the PTZ commands go to when the panel opens: the current one
+// while it is on screen and not blocked, else the first channel on screen
+// (in pane order) that is not blocked. None when the screen shows no such
+// channel: then no camera is asked for, rather than one the operator
+// cannot see or may not watch.
+std::optional<int> choosePtzChannel(int current, std::span<const int> shown_in_pane_order, std::uint32_t blocked);
 
 enum class PresetMode : std::uint8_t { Preset = 0, Learn = 1 };
 enum class PresetAction : std::uint8_t { Set = 0, Call = 1, Tour = 2 };
@@ -65,6 +73,10 @@ public:
 
     // Preset keypad.
     PresetKeypad& keypad() { return keypad_; }
+    const PresetKeypad& keypad() const { return keypad_; }
+    // Set, as far as the user holds the set-up right.
+    void keypadSet() { keypad_.setButton(link_.presetSetupAllowed()); }
+    bool setupAllowed() const { return link_.presetSetupAllowed(); }
     void keypadOk();
     void keypadDome();
     void keypadClose() { keypad_open_ = false; }
@@ -87,6 +99,8 @@ public:
     // split buttons.
     bool domeMenuMode() const { return dome_open_; }
     bool learnPending() const { return learn_pending_; }
+    // An arrow is held: its release sends the stop.
+    bool holding() const { return holding_; }
     unsigned learnNumber() const { return learn_number_; }
 
 private:

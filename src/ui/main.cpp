@@ -7,6 +7,7 @@
 //         [--screenshot FILE.png] [--full-screen-shot FILE.png] [--layout N] [--full-screen]
 //         [--notice KIND] [--debug]
 //   kalix [--demo] [--demo-save] [--demo-load FILE | --demo-load-dialog] [--quit-after SECONDS]
+//   kalix --demo --demo-ptz pan|zoom|preset|dome [--ptz-shot FILE.png] [--quit-after SECONDS]
 //
 // --demo starts a simulated recorder inside the program and connects to it
 // through the connect dialog's path; --quit-after ends the program in order
@@ -22,6 +23,8 @@
 // --demo-save presses Save once the pictures run; --demo-load opens the
 // image viewer on FILE and --demo-load-dialog presses Load (the file dialog
 // with its preview, the newest still selected) a moment later.
+// --demo-ptz opens the PTZ panel in the pan or zoom form, the preset
+// keypad or the dome pad, and --ptz-shot writes that window (ui/demo_ptz.h).
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -40,6 +43,7 @@
 #include "app/storage_medium.h"
 #include "ui/demo_recorder.h"
 #include "ui/demo_backup.h"
+#include "ui/demo_ptz.h"
 #include "ui/demo_search.h"
 #include "ui/dialogs/image_preview_dialog.h"
 #include "ui/dialogs/image_viewer.h"
@@ -136,11 +140,19 @@ int main(int argc, char** argv) {
         QStringLiteral("demo-backup-page"),
         QStringLiteral("With --demo-backup: the Backup page to show: range (the default), calendar, day, event or channels."),
         QStringLiteral("PAGE"));
+    const QCommandLineOption demo_ptz(
+        QStringLiteral("demo-ptz"),
+        QStringLiteral("Once live view runs, open the PTZ panel in STATE: pan, zoom, preset (the keypad) or dome (the "
+                       "dome pad)."),
+        QStringLiteral("STATE"));
+    const QCommandLineOption ptz_shot(QStringLiteral("ptz-shot"),
+                                      QStringLiteral("Write the PTZ window --demo-ptz opened to FILE.png."),
+                                      QStringLiteral("FILE.png"));
     const QCommandLineOption debug(QStringLiteral("debug"),
                                    QStringLiteral("Print the debug console's lines on standard error (as KALIX_DEBUG=1)."));
     for (const auto* o : {&demo, &rgb, &quit_after, &screenshot, &full_shot, &layout, &full, &notice, &demo_playback,
                           &demo_search, &demo_backup, &demo_backup_page, &local_play, &debug, &demo_restricted,
-                          &demo_save, &demo_load, &demo_load_dialog, &image_shot})
+                          &demo_save, &demo_load, &demo_load_dialog, &image_shot, &demo_ptz, &ptz_shot})
         parser.addOption(*o);
     parser.process(app);
     if (parser.isSet(debug)) kalix::app::enableDebugConsole(true);
@@ -153,6 +165,10 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "kalix: --quit-after needs a number of seconds\n");
             return 2;
         }
+    }
+    if (parser.isSet(demo_ptz) && !kalix::ui::DemoPtzScript::knownState(parser.value(demo_ptz))) {
+        std::fprintf(stderr, "kalix: --demo-ptz takes pan, zoom, preset or dome\n");
+        return 2;
     }
     int split_index = -1;
     if (parser.isSet(layout) && (split_index = splitIndexOf(parser.value(layout).toInt())) < 0) {
@@ -246,6 +262,7 @@ int main(int argc, char** argv) {
         }
         new kalix::ui::DemoBackupScript(window, parser.value(demo_backup), page.value_or(kalix::ui::DemoBackupPage::Range));
     }
+    if (parser.isSet(demo_ptz)) new kalix::ui::DemoPtzScript(window, parser.value(demo_ptz), parser.value(ptz_shot));
 
     if (parser.isSet(local_play)) {
         const auto t = static_cast<kalix::protocol::RecorderTime>(parser.value(local_play).toULongLong());

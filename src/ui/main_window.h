@@ -40,7 +40,10 @@ class ImageViewer;
 class FullScreenBar;
 class RemoteSearchDialog;
 class DownloadProgressWindow;
+class DomePad;
 class LocalSearchDialog;
+class PresetPanel;
+class PtzPanel;
 class TimeDisplay;
 class ScreenKeeper;
 class SkinButton;
@@ -58,6 +61,12 @@ inline constexpr QRect kStatusStripRect{251, 685, 427, 16};
 inline constexpr QPoint kTimeDisplayPos{622, 10};
 // The event-jump bar over the wall's bottom-left corner.
 inline constexpr QPoint kEventJumpBarPos{58, 621};
+// The PTZ windows, in the window's client coordinates: the panel at a
+// fixed point, the keypad at the left edge and the dome pad at the right
+// edge, each so many pixels above the bottom.
+inline constexpr QPoint kPtzPanelPos{730, 550};
+inline constexpr int kPresetPanelAboveBottom = 261;
+inline constexpr int kDomePadFromRight = 201, kDomePadAboveBottom = 200;
 
 // How the wall draws pictures: the YUV path (OpenGL) where it works, or
 // always the RGB path.
@@ -118,6 +127,10 @@ public:
     QString statusStripText() const;
     RemoteSearchDialog* remoteSearchDialog() const;
     LocalSearchDialog* localSearchDialog() const;
+    // The PTZ windows; null while closed.
+    PtzPanel* ptzPanel() const;
+    PresetPanel* presetPanel() const;
+    DomePad* domePad() const;
     // Starts local playback at t; true when it started. The local player
     // and the wall's local mode come in with their own change: until then
     // this says no, and the local search stays open.
@@ -165,6 +178,7 @@ private:
     void openLocalSearch() override;
     void openImageLoad() override;
     app::StillSaveOptions stillSaveOptions() const;
+    void ptzWindowsChanged() override;
 
     void createControls();
     void addRecorderCommands(QWidget* button);
@@ -215,6 +229,9 @@ private:
     QPointer<QWidget> image_viewer_;
     QPointer<TimeDisplay> time_display_;
     QPointer<EventJumpBar> jump_bar_;
+    QPointer<PtzPanel> ptz_panel_;
+    QPointer<PresetPanel> preset_panel_;
+    QPointer<DomePad> dome_pad_;
     QTimer playback_timer_;  // position and status strip, every 100 ms
 
     QImage bars_[4];

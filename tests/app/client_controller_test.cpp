@@ -37,6 +37,8 @@ public:
     int firmware = 0;
     void openImageLoad() override { ++image_loads; }
     int image_loads = 0;
+    void ptzWindowsChanged() override { ++ptz_changes; }
+    int ptz_changes = 0;
     void startSaveJobTimer() override { save_timer = true; }
     void stopSaveJobTimer() override { save_timer = false; }
     bool save_timer = false;
@@ -154,7 +156,7 @@ TEST(ClientController, StartUpSavesMixerLogsAndOpensConnect) {
     EXPECT_EQ(rig.log.entries()[0].action, 1u);
     // The playback bar and the unavailable controls stay disabled.
     for (int i = 0; i < kPlaybackButtons; ++i) EXPECT_FALSE(rig.enabled(playbackButton(i))) << i;
-    EXPECT_FALSE(rig.enabled(ControlId::Pan));
+    EXPECT_TRUE(rig.enabled(ControlId::Pan));  // it does nothing outside live view
     EXPECT_TRUE(rig.enabled(ControlId::Save));
     EXPECT_TRUE(rig.enabled(ControlId::Load));
     EXPECT_FALSE(rig.enabled(static_cast<ControlId>(299)));
@@ -686,6 +688,138 @@ TEST(ClientControllerRights, CovertAndForbiddenChannelsLeaveTheWall) {
     ASSERT_TRUE(rig.sink.waitForNotice(0xF0000));
     rig.controller->initialiseDatabase();
     EXPECT_TRUE(rig.peer->readUntil(Code::DB_INIT_REQ));
+}
+
+
+// ---------------------------------------------------------------- PTZ
+
+using Bytes = std::vector<std::uint8_t>;
+
+std::optional<Bytes> nextPtz(Rig& rig, Code code) {
+    const auto m = rig.peer->readUntil(code);
+    if (!m) return std::nullopt;
+    return m->payload;
+}
+
+// The recorder says the PTZ channel has a camera (or not).
+void answerPtz(Rig& rig, bool ptz, std::size_t nth) {
+    rig.peer->send(Code::PTZ_CHANNEL_ACK, Bytes{static_cast<std::uint8_t>(ptz ? 1 : 0), 0, 0, 0});
+    ASSERT_TRUE(rig.sink.waitForCount<session::PtzChannelAnswer>(nth));
+    rig.pump();
+}
+
+TEST(ClientControllerPtz, ZoomOpensThePanelWhoseArrowsWaitForTheRecorder) {
+    Rig rig;
+    rig.login(0, 0);
+    rig.controller->press(ControlId::Zoom);
+    EXPECT_EQ(nextPtz(rig, Code::PTZ_CHANNEL_REQ), (Bytes{0, 1, 0, 0}));  // channel 0 in the zoom form
+    EXPECT_TRUE(rig.pressed(ControlId::Zoom));
+    EXPECT_FALSE(rig.pressed(ControlId::Pan));
+    PtzPanels& panels = rig.controller->ptzPanels();
+    EXPECT_FALSE(panels.arrowsEnabled());
+
+    answerPtz(rig, true, 1);
+    EXPECT_TRUE(panels.arrowsEnabled());
+    EXPECT_GT(rig.view.ptz_changes, 0);
+    panels.arrowPressed(session::PtzArrow::Left);
+    panels.arrowReleased();
+    EXPECT_EQ(nextPtz(rig, Code::PTZ_MOVE_REQ), (Bytes{7, 0, 0, 0}));
+    EXPECT_TRUE(nextPtz(rig, Code::PTZ_MOVE_STOP));
+
+    rig.controller->press(ControlId::Zoom);  // closes it
+    EXPECT_FALSE(panels.panelOpen());
+    EXPECT_FALSE(rig.pressed(ControlId::Zoom));
+
+    // Without live view the buttons do nothing.
+    rig.controller->press(ControlId::Live);
+    rig.controller->press(ControlId::Pan);
+    EXPECT_FALSE(panels.panelOpen());
+}
+
+TEST(ClientControllerPtz, TheChannelIsTheShownOneAndFollowsTheChannelButtons) {
+    Rig rig;
+    rig.login(0, 0);
+    rig.controller->press(channelButton(5));
+    rig.controller->press(ControlId::Pan);
+    EXPECT_EQ(nextPtz(rig, Code::PTZ_CHANNEL_REQ), (Bytes{5, 0, 0, 0}));
+    answerPtz(rig, true, 1);
+
+    // A stale answer (for another channel) changes nothing.
+    rig.controller->press(channelButton(9));
+    EXPECT_EQ(nextPtz(rig, Code::PTZ_CHANNEL_REQ), (Bytes{9, 0, 0, 0}));
+    EXPECT_FALSE(rig.controller->ptzPanels().arrowsEnabled());
+    rig.controller->handle(session::PtzChannelAnswer{5, true});
+    EXPECT_FALSE(rig.controller->ptzPanels().arrowsEnabled());
+    answerPtz(rig, false, 2);  // channel 9 has no PTZ
+    EXPECT_FALSE(rig.controller->ptzPanels().arrowsEnabled());
+    rig.controller->ptzPanels().arrowPressed(session::PtzArrow::Up);
+    EXPECT_FALSE(rig.controller->ptzPanels().holding());
+}
+
+TEST(ClientControllerPtz, LiveStopEndsAPendingLearnFirstAndDomeModeKeepsTheWall) {
+    Rig rig;
+    rig.login(0, 0);
+    rig.controller->press(ControlId::Pan);
+    ASSERT_TRUE(nextPtz(rig, Code::PTZ_CHANNEL_REQ));
+    answerPtz(rig, true, 1);
+    PtzPanels& panels = rig.controller->ptzPanels();
+
+    // The dome menu: channel and split buttons are ignored until X.
+    panels.centrePressed();
+    panels.keypadDome();
+    rig.controller->ptzChanged();
+    EXPECT_EQ(nextPtz(rig, Code::PTZ_MOVE_REQ), (Bytes{13, 0, 0, 0}));
+    rig.controller->press(channelButton(3));
+    rig.controller->press(splitButton(0));
+    EXPECT_EQ(rig.wall.view().layout(), kSixteenPaneLayout);
+    panels.domeClose();
+    EXPECT_EQ(nextPtz(rig, Code::PTZ_MOVE_REQ), (Bytes{16, 0, 0, 0}));
+    rig.controller->press(splitButton(0));
+    EXPECT_EQ(rig.wall.view().layout(), kSplitLayouts[0]);
+
+    panels.centrePressed();
+    panels.keypad().learnButton();
+    panels.keypadSet();
+    panels.keypad().digit(4);
+    panels.keypadOk();
+    EXPECT_EQ(nextPtz(rig, Code::PTZ_MOVE_REQ), (Bytes{10, 4, 0, 0}));
+    rig.controller->press(ControlId::Live);
+    EXPECT_EQ(nextPtz(rig, Code::PTZ_MOVE_REQ), (Bytes{11, 4, 0, 0}));
+    EXPECT_TRUE(rig.peer->readUntil(Code::LIVE_STOP));
+    EXPECT_FALSE(panels.panelOpen());
+    EXPECT_FALSE(rig.pressed(ControlId::Pan));
+    EXPECT_EQ(rig.controller->session()->ptz().state(), session::PtzState::NotAsked);
+}
+
+TEST(ClientControllerPtz, TheRightIsCheckedOnNewerRecordersAndItsLossClosesEverything) {
+    Rig rig;
+    rig.login(0, 2);
+    rig.peer->send(Code::RIGHT_CHANGE, adminRights({1, 1, 1, 1, 0, 1, 1, 1, 1}));
+    ASSERT_TRUE(rig.sink.waitForCount<session::RightsApplied>(1));
+    rig.pump();
+    rig.controller->press(ControlId::Pan);
+    EXPECT_FALSE(rig.controller->ptzPanels().panelOpen());
+    ASSERT_EQ(rig.view.notices.size(), 1u);
+    EXPECT_TRUE(rig.view.notices[0].notice.is(session::NoticeKind::NotAllowed));
+    rig.controller->noticeClosed();
+
+    rig.peer->send(Code::RIGHT_CHANGE, adminRights({1, 1, 1, 1, 1, 1, 1, 1, 1}));
+    ASSERT_TRUE(rig.sink.waitForCount<session::RightsApplied>(2));
+    rig.pump();
+    rig.controller->press(ControlId::Pan);
+    ASSERT_TRUE(nextPtz(rig, Code::PTZ_CHANNEL_REQ));
+    answerPtz(rig, true, 1);
+    PtzPanels& panels = rig.controller->ptzPanels();
+    panels.arrowPressed(session::PtzArrow::Down);
+    EXPECT_EQ(nextPtz(rig, Code::PTZ_MOVE_REQ), (Bytes{3, 0, 0, 0}));
+
+    // The right withdrawn while the camera moves: it stops, the panel closes.
+    rig.peer->send(Code::RIGHT_CHANGE, adminRights({1, 1, 1, 1, 0, 1, 1, 1, 1}));
+    ASSERT_TRUE(rig.sink.waitForCount<session::RightsApplied>(3));
+    rig.pump();
+    EXPECT_TRUE(nextPtz(rig, Code::PTZ_MOVE_STOP));
+    EXPECT_FALSE(panels.panelOpen());
+    EXPECT_FALSE(rig.pressed(ControlId::Pan));
 }
 
 }  // namespace

@@ -150,5 +150,26 @@ TEST(PtzPanels, OkWithNumberZeroSendsNothingAndKeepsTheKeypad) {
     EXPECT_TRUE(p.keypadOpen());
 }
 
+TEST(PtzChannel, TheCurrentStaysWhileShownAndUnblockedElseTheFirstInPaneOrder) {
+    const std::vector<int> panes{6, 2, 9};
+    EXPECT_EQ(choosePtzChannel(9, panes, 0), 9);
+    EXPECT_EQ(choosePtzChannel(4, panes, 0), 6);             // not on screen
+    EXPECT_EQ(choosePtzChannel(9, panes, 1u << 9), 6);       // blocked
+    EXPECT_EQ(choosePtzChannel(0, panes, 1u << 6), 2);       // the first unblocked
+    EXPECT_EQ(choosePtzChannel(0, panes, 0b10'0100'0100), std::nullopt);
+    EXPECT_EQ(choosePtzChannel(0, std::vector<int>{}, 0), std::nullopt);
+}
+
+TEST(PtzPanels, ClosingThePanelStopsAHeldArrow) {
+    RecordingLink link;
+    PtzPanels p(link);
+    p.formButton(PtzForm::Pan);
+    p.channelAnswer(true);
+    p.arrowPressed(PtzArrow::Up);
+    p.formButton(PtzForm::Pan);
+    EXPECT_FALSE(p.holding());
+    EXPECT_EQ(link.sent, (std::vector<std::pair<int, unsigned>>{{2, 0}, {-1, 0}}));
+}
+
 }  // namespace
 }  // namespace kalix::app

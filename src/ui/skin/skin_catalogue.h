@@ -72,6 +72,14 @@ inline constexpr std::uint16_t kTabSearch = 1980, kTabBackup = 1983, kTabLog = 1
 inline constexpr std::uint16_t kWideButton = 2000, kSmallButton = 2003, kDialog = 2010;
 inline constexpr std::uint16_t kCheckBox = 2020;  // unchecked, checked, both disabled
 inline constexpr std::uint16_t kSliderTrack = 2030, kSliderThumb = 2031;
+// The PTZ windows: the panel (arrows + centre), the preset keypad and the
+// dome-menu pad, each a panel picture and face sets (+ 3 * button).
+inline constexpr std::uint16_t kPtzPanel = 2040, kPresetPanel = 2041, kDomePad = 2042;
+inline constexpr std::uint16_t kPtzArrowFirst = 2050;  // up, down, left, right
+inline constexpr std::uint16_t kPtzCentrePan = 2062, kPtzCentreZoom = 2065, kPtzCentreLearning = 2068;
+// Preset, Learn, Set, Call, Tour, the digits 0-9, OK, Dome, X.
+inline constexpr std::uint16_t kPresetKeyFirst = 2070;
+inline constexpr std::uint16_t kDomeSel = 2130, kDomePrev = 2133, kDomeClose = 2136;
 }  // namespace skin
 
 namespace detail {
@@ -130,6 +138,10 @@ inline constexpr Single kSingles[] = {
     {skin::kRecordKind1, 1, 9, SkinLook::Strip, "#kind1"},
     {skin::kDialog, 480, 360, SkinLook::Panel, ""},
     {skin::kSliderTrack, 160, 10, SkinLook::Track, ""},
+    {skin::kPtzPanel, 147, 171, SkinLook::Panel, ""},
+    {skin::kPresetPanel, 320, 200, SkinLook::Panel, ""},
+    {skin::kDomePad, 54, 171, SkinLook::Panel, ""},
+    {skin::kPtzCentreLearning, 45, 45, SkinLook::Button, "LEARN"},
 };
 
 inline constexpr FaceSet kFaceSets[] = {
@@ -179,6 +191,16 @@ inline constexpr FaceSet kFaceSets[] = {
     {skin::kCheckBox, 14, 14, "", 2},  // unchecked, checked
     {skin::kCheckBox + 2, 14, 14, "", 2},  // disabled: unchecked, checked
     {skin::kSliderThumb, 10, 14, "", 3},
+    {2050, 45, 45, "#up", 3}, {2053, 45, 45, "#down", 3}, {2056, 45, 45, "#left", 3}, {2059, 45, 45, "#right", 3},
+    {skin::kPtzCentrePan, 45, 45, "PRESET", 3},
+    {skin::kPtzCentreZoom, 45, 45, "PRESET", 3},
+    {2070, 58, 28, "PRESET", 3}, {2073, 58, 28, "LEARN", 3}, {2076, 58, 28, "SET", 3},
+    {2079, 58, 28, "CALL", 3},   {2082, 58, 28, "TOUR", 3},
+    {2085, 58, 30, "0", 3}, {2088, 58, 30, "1", 3}, {2091, 58, 30, "2", 3}, {2094, 58, 30, "3", 3},
+    {2097, 58, 30, "4", 3}, {2100, 58, 30, "5", 3}, {2103, 58, 30, "6", 3}, {2106, 58, 30, "7", 3},
+    {2109, 58, 30, "8", 3}, {2112, 58, 30, "9", 3},
+    {2115, 120, 28, "OK", 3}, {2118, 120, 28, "DOME", 3}, {2121, 24, 22, "X", 3},
+    {skin::kDomeSel, 46, 40, "SEL", 3}, {skin::kDomePrev, 46, 40, "PREV", 3}, {skin::kDomeClose, 46, 40, "X", 3},
 };
 // clang-format on
 
