@@ -18,7 +18,8 @@ std::vector<std::uint8_t> readAll(const fs::path& path) {
 }
 
 std::uint32_t le32(const std::vector<std::uint8_t>& b, std::size_t at) {
-    return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (std::uint32_t{b[at + 3]} << 24);
+    return std::uint32_t{b[at]} | (std::uint32_t{b[at + 1]} << 8) | (std::uint32_t{b[at + 2]} << 16) |
+           (std::uint32_t{b[at + 3]} << 24);
 }
 
 fs::path tempDir(const std::string& name) {
