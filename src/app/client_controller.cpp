@@ -90,6 +90,7 @@ ClientController::ClientController(ControllerDeps deps)
     deps_archive_folder_ = std::move(deps.archive_folder);
     deps_sound_output_ = std::move(deps.make_sound_output);
     deps_local_audio_buf_ = std::move(deps.local_audio_buf);
+    deps_watermark_check_ = std::move(deps.watermark_check);
     still_options_ = std::move(deps.still_options);
 }
 

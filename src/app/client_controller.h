@@ -187,6 +187,8 @@ struct ControllerDeps {
     // Local playback's sound output and its AudioBuf setting; none: silent.
     std::function<std::unique_ptr<media::SoundOutput>()> make_sound_output{};
     std::function<std::uint8_t()> local_audio_buf{};
+    // The local setup's Watermark setting: local playback checks watermarks.
+    std::function<bool()> watermark_check{};
     // Save: the folder, format and caption date order of the stills as the
     // settings say now; none: Save saves nothing.
     std::function<StillSaveOptions()> still_options{};
@@ -379,6 +381,7 @@ private:
     std::function<std::filesystem::path()> deps_archive_folder_;
     std::function<std::unique_ptr<media::SoundOutput>()> deps_sound_output_;
     std::function<std::uint8_t()> deps_local_audio_buf_;
+    std::function<bool()> deps_watermark_check_;
     std::function<StillSaveOptions()> still_options_;
     std::unique_ptr<LocalPlayback> local_;
     std::vector<JumpEvent> local_events_;

@@ -55,6 +55,7 @@ bool ClientController::startLocalPlayback(protocol::RecorderTime t) {
     start.first = player::Command::Forward;
     start.speed = 1;
     start.every_picture_backwards = true;
+    start.watermark_check = deps_watermark_check_ && deps_watermark_check_();
     local_->start(start);
     for (int i = 0; i < kPlaybackButtons; ++i)
         if (i != 4) setEnabled(playbackButton(i), true);  // 344 (recording) keeps its own state

@@ -55,6 +55,7 @@ public:
     void sliderMoved(std::uint32_t position) override { position_ = position; }
     void timeShown(protocol::RecorderTime t) override { time_ = t; }
     void channelsChanged(int, std::uint32_t mask) override { mask_ = mask; }
+    void watermarkState(int channel, int state) override { wall_.pictures().setWatermarkState(channel, state); }
     bool channelVisible(int channel) override { return wall_.view().paneSizeOfChannel(channel).has_value(); }
 
     // Sound: the player creates the audio player at speed 1 and stops it

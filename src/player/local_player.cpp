@@ -20,6 +20,13 @@ int panesFor(std::uint32_t video_mask) {
 
 }  // namespace
 
+std::uint16_t watermarkSum(std::span<const std::uint8_t> payload) {
+    std::uint16_t sum = 0;
+    for (std::size_t p = 0; p < payload.size(); p += (payload[p] & 7u) * 2u + 2u)
+        sum = static_cast<std::uint16_t>(sum + payload[p]);
+    return sum;
+}
+
 std::optional<std::size_t> startSegment(const Catalogue& catalogue, protocol::RecorderTime t) {
     for (std::size_t i = 0; i < catalogue.size(); ++i)
         if (t <= catalogue[i].end) return i;
@@ -163,6 +170,7 @@ bool LocalPlayer::openSegment(bool first) {
     const bool new_stretch =
         !seekPending() && (first || (forward && !seg.join_previous) || (!forward && !seg.join_next));
     if (new_stretch) {
+        for (int c = 0; c < 16; ++c) output_.watermarkState(c, -1);
         key_counters_.fill(0);
         output_.stopAudio();
         restart_timing_ = true;
@@ -557,9 +565,31 @@ void LocalPlayer::handVideo(std::stop_token stop, const Unit& unit, Command stat
     output_.queueFrame(std::move(item), unit, reader_.path());
     if (role == media::HoldRole::Hold) return;
     ++frames_;
+    if (role == media::HoldRole::None) checkWatermark(h);
 
     // Timing, second part.
     if (start_.pacing == Pacing::FrameTimes) wait(stop, static_cast<std::uint64_t>(frame_ms));
+}
+
+// The watermark at speed 1: a picture that does not match its header's
+// value is still shown, with the warning, and the player pauses on it.
+void LocalPlayer::checkWatermark(const media::VideoFrameHeader& h) {
+    const int channel = h.enc.channel & 15;
+    if (!start_.watermark_check || state_.load() != Command::Forward || speed_.load() != 1) {
+        output_.watermarkState(channel, -1);
+        return;
+    }
+    if (h.watermark_kind != 2) {
+        output_.watermarkState(channel, 0);
+        return;
+    }
+    if (watermarkSum(buffer_) == h.watermark_value) {
+        output_.watermarkState(channel, 1);
+        return;
+    }
+    output_.watermarkState(channel, 2);
+    protocol::trace("[player] watermark mismatch on channel %d at %u\n", channel + 1, current_.offset);
+    internalCommand(Command::Pause, PauseCause::Watermark);
 }
 
 void LocalPlayer::wait(std::stop_token stop, std::uint64_t frame_ms) {

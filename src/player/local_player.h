@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <stop_token>
 #include <string>
 #include <thread>
@@ -41,7 +42,12 @@ enum class PauseCause : std::uint8_t {
     End,          // nothing more to play in this direction
     StepDone,     // a step has shown its frames
     Damage,       // the pair is damaged where the player reads
+    Watermark,    // a picture's watermark does not match its contents
 };
+
+// The watermark of a picture's payload: the bytes at 0, p1, p2, … added
+// in 16 bits, each step moving on by (byte & 7) × 2 + 2.
+std::uint16_t watermarkSum(std::span<const std::uint8_t> payload);
 
 // Where the player's results go. Every call comes from the player thread.
 class PlayerOutput {
@@ -74,6 +80,8 @@ public:
     // Every audio unit the player hands on (speeds 1 and 11).
     virtual void audioUnit(const Unit& unit, const std::string& vid_path) { (void)unit, (void)vid_path; }
 
+    // A channel's watermark state for the wall: −1 unchecked, 0 none, 1 checked, 2 mismatch.
+    virtual void watermarkState(int channel, int state) { (void)channel, (void)state; }
     virtual void paused(PauseCause cause) { (void)cause; }
     virtual void damage(const std::string& vid_path, std::uint32_t offset, const std::string& reason) {
         (void)vid_path, (void)offset, (void)reason;
@@ -95,6 +103,9 @@ struct PlayerStart {
     // Backward play shows every picture: each group is decoded forwards
     // and shown backwards (the desktop). Off, it shows the key frames only.
     bool every_picture_backwards = false;
+    // At speed 1, check the watermark of every picture that carries one
+    // and pause at a mismatch (the local setup's Watermark setting).
+    bool watermark_check = false;
 };
 
 // Every picture backwards only while a segment has at most this many
@@ -150,6 +161,7 @@ private:
     void handOn(std::stop_token stop, Command state);
     void handVideo(std::stop_token stop, const Unit& unit, Command state, media::HoldRole role, std::uint64_t id);
     bool everyPictureBackwards(Command state) const;
+    void checkWatermark(const media::VideoFrameHeader& h);
     bool showHeld(std::stop_token stop, Command state);
     void leaveGroups(bool keep_place);
     void reportDamage(std::uint32_t offset, const std::string& reason);

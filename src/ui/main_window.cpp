@@ -211,6 +211,7 @@ MainWindow::MainWindow(MainWindowSetup setup, QWidget* parent)
     };
     if (media::sdlSoundOutputPresent()) deps.make_sound_output = [] { return media::makeSdlSoundOutput(); };
     deps.local_audio_buf = [this] { return settings_.audioBuffer(app::AudioBufferSlot::LocalPlayback); };
+    deps.watermark_check = [this] { return settings_.watermark; };
     // The pauses of the shutdown steps and of a frozen wall are short; the
     // window keeps them on its own thread, as the controller expects.
     deps.pause = [](std::chrono::milliseconds d) { std::this_thread::sleep_for(d); };

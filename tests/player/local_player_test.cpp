@@ -179,6 +179,38 @@ TEST_F(LocalPlayerTest, EveryPictureBackwardsIsOffForManyChannelsAndFastSpeeds) 
     }
 }
 
+TEST(Watermark, SumsEveryStepOfTheLowBitsInSixteenBits) {
+    // Steps from 0: byte 3 → +8, byte 1 → +4, byte 6 → +14 (past the end).
+    std::vector<std::uint8_t> p(20, 0xFF);
+    p[0] = 3;
+    p[8] = 1;
+    p[12] = 6;
+    EXPECT_EQ(watermarkSum(p), 3 + 1 + 6);
+    std::vector<std::uint8_t> big(4000, 0xF8);  // steps of 2, 2000 bytes of 248 wrap in 16 bits
+    EXPECT_EQ(watermarkSum(big), static_cast<std::uint16_t>(2000 * 248));
+    EXPECT_EQ(watermarkSum({}), 0);
+}
+
+TEST_F(LocalPlayerTest, AWatermarkMismatchAtSpeedOneShowsThePictureAndPauses) {
+    std::vector<test::FixtureUnit> units;
+    for (std::uint32_t t = 100; t < 104; ++t) {
+        auto u = video(0, t);
+        u.watermark_kind = t == 100 ? 0 : 2;
+        if (t == 102) u.watermark = 12345;  // not this payload's
+        units.push_back(u);
+    }
+    auto pair = writePair(dir_, "w", units);
+    LocalPlayer player(pair.segments, out_);
+    PlayerStart start = fastStart(Command::Forward);
+    start.watermark_check = true;
+    player.start(start);
+    ASSERT_TRUE(out_.waitForPauses(1));
+    EXPECT_EQ(out_.pauses[0], PauseCause::Watermark);
+    ASSERT_EQ(out_.frames.size(), 3u);  // the mismatched picture is shown
+    // Unchecked at the stretch's start, then none, checked, mismatch.
+    EXPECT_EQ(out_.watermarks, (std::vector<int>{-1, 0, 1, 2}));
+}
+
 TEST_F(LocalPlayerTest, StepsShowOneFramePerChannelThenPause) {
     std::vector<test::FixtureUnit> units;
     for (std::uint32_t t = 100; t < 103; ++t)

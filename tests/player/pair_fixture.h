@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "player/local_player.h"
 #include "player/play_segment.h"
 #include "protocol/byte_order.h"
 
@@ -26,6 +27,8 @@ struct FixtureUnit {
     std::uint32_t audio_mask = 0;  // audio: the channels whose blocks follow
     std::uint8_t byte52 = 0;
     std::uint16_t width = 352, height = 240;
+    std::uint8_t watermark_kind = 0;   // 2: a watermark at bytes 53-54
+    std::int32_t watermark = -1;       // −1: the payload's own sum
 };
 
 inline FixtureUnit video(std::uint8_t channel, std::uint32_t time, std::uint8_t kind = 0, std::uint32_t key = 1) {
@@ -108,6 +111,13 @@ inline FixturePair writePair(const std::filesystem::path& dir, const std::string
             putBe32(h.data() + 24, u.time);
             putBe32(h.data() + 40, u.segment_key);
             h[52] = u.byte52;
+            h[51] = u.watermark_kind;
+            if (u.watermark_kind == 2) {
+                std::vector<std::uint8_t> payload(u.payload);
+                for (std::uint32_t b = 0; b < u.payload; ++b) payload[b] = static_cast<std::uint8_t>(i + b);
+                const auto value = u.watermark >= 0 ? static_cast<std::uint16_t>(u.watermark) : watermarkSum(payload);
+                protocol::putLe16(h.data() + 53, value);
+            }
             std::uint8_t* enc = h.data() + 128;
             protocol::putLe16(enc, static_cast<std::uint16_t>(u.payload & 0xFFFF));
             enc[2] = static_cast<std::uint8_t>(((u.payload >> 16) & 0x0F) | (u.kind << 6));

@@ -50,6 +50,10 @@ public:
         std::lock_guard lock(mutex_);
         stretches.emplace_back(a, b);
     }
+    void watermarkState(int channel, int state) override {
+        std::lock_guard lock(mutex_);
+        if (channel == 0) watermarks.push_back(state);
+    }
     void paused(PauseCause cause) override {
         std::lock_guard lock(mutex_);
         pauses.push_back(cause);
@@ -82,6 +86,7 @@ public:
     std::vector<std::uint32_t> audio_units;
     std::vector<media::AudioBlock> blocks;
     std::vector<PauseCause> pauses;
+    std::vector<int> watermarks;  // channel 0's states, in order
     std::vector<std::pair<std::uint32_t, std::string>> damages;
     std::vector<std::pair<protocol::RecorderTime, protocol::RecorderTime>> stretches;
 };
