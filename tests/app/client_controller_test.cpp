@@ -527,6 +527,7 @@ TEST(ClientController, SearchAnswersReachTheOpenSearchDialogOnly) {
     // A disconnect closes the dialog before the session goes.
     rig.controller->press(ControlId::Connect);
     EXPECT_TRUE(view.closed);
+    rig.controller->setRemoteSearch(nullptr);  // the hub goes first, as the dialog's does
 }
 
 TEST(ClientController, OneNoticeAtATimeAndKindTwoDisconnectsFirst) {

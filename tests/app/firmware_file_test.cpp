@@ -113,8 +113,8 @@ TEST(FirmwareFileTest, TheDateTextMustLieWhollyInsideTheHeader) {
     auto h = plainFormHeader("MAINBOARD1", "");
     std::fill(h.begin() + 15, h.end(), std::uint8_t{' '});
     const std::string text = "(Mar 10 2011 - 12:34:56)";
-    std::copy(text.begin(), text.end(), h.begin() + 240);
     h.resize(240 + text.size());
+    std::copy(text.begin(), text.end(), h.begin() + 240);
     EXPECT_EQ(refused(checkFirmwareHeader(h, kModules)), FirmwareRefusal::NoDateText);
 
     // The same text ending exactly at the header's end is read.

@@ -22,8 +22,8 @@ inline session::RemoteLogEntry logEntry(std::uint32_t number, std::uint32_t cate
     e.type = type;
     e.time = time;
     e.parameter = parameter;
-    std::memcpy(e.text.data(), text.data(), std::min(text.size(), e.text.size()));
-    std::memcpy(e.user.data(), user.data(), std::min(user.size(), e.user.size()));
+    std::copy_n(text.begin(), std::min(text.size(), e.text.size()), e.text.begin());
+    std::copy_n(user.begin(), std::min(user.size(), e.user.size()), e.user.begin());
     return e;
 }
 
@@ -52,8 +52,8 @@ inline std::vector<std::uint8_t> localLogFile(bool wrapped, std::uint32_t next, 
         protocol::putLe32(r + 8, records[i].category);
         protocol::putLe32(r + 12, records[i].action);
         protocol::putLe32(r + 16, records[i].time);
-        std::memcpy(r + 24, records[i].address.data(), records[i].address.size());
-        std::memcpy(r + 152, records[i].user.data(), records[i].user.size());
+        std::copy_n(records[i].address.begin(), records[i].address.size(), r + 24);
+        std::copy_n(records[i].user.begin(), records[i].user.size(), r + 152);
     }
     return f;
 }

@@ -434,8 +434,8 @@ TEST(Administration, NothingIsSentBeforeTheLoginAnswer) {
     RecordingSink sink;
     SessionOptions options;
     options.user = "admin";
+    std::vector<std::uint16_t> sent;  // outlives the session, whose close the observer sees too
     DvrSession session(options, sink);
-    std::vector<std::uint16_t> sent;
     session.observeSends([&](const MessageHeader& h, auto) { sent.push_back(h.code()); });
     EXPECT_EQ(session.reboot(), AdminSend::NotConnected);
     EXPECT_EQ(session.databaseInit(), AdminSend::NotConnected);
