@@ -1,6 +1,7 @@
 #include "app/local_playback.h"
 
 #include <array>
+#include <bit>
 #include <mutex>
 
 #include "media/audio/audio_block_queue.h"
@@ -54,7 +55,17 @@ public:
     }
     void sliderMoved(std::uint32_t position) override { position_ = position; }
     void timeShown(protocol::RecorderTime t) override { time_ = t; }
-    void channelsChanged(int, std::uint32_t mask) override { mask_ = mask; }
+    // The segment's channels: a new highest channel chooses the layout
+    // (4, 9 or 16 panes) again; otherwise only the channels shown change.
+    void channelsChanged(int panes, std::uint32_t mask) override {
+        mask_ = mask;
+        const int high = (mask & 0xFFFFu) == 0 ? -1 : 31 - std::countl_zero(mask & 0xFFFFu);
+        if (high != last_high_) {
+            last_high_ = high;
+            wall_.startView(panes);
+        }
+        wall_.setActiveChannels(mask & 0xFFFFu, media::MapReset::IdentityWhenEmpty);
+    }
     void watermarkState(int channel, int state) override { wall_.pictures().setWatermarkState(channel, state); }
     bool channelVisible(int channel) override { return wall_.view().paneSizeOfChannel(channel).has_value(); }
 
@@ -111,6 +122,7 @@ public:
 private:
     media::VideoWall& wall_;
     const LocalSound sound_;
+    int last_high_ = -1;  // -- player thread --
     std::array<std::unique_ptr<media::ChannelDecoder>, 16> decoders_;
     std::mutex audio_mutex_;
     std::unique_ptr<media::AudioPlayer> audio_;  // -- guarded by audio_mutex_ --

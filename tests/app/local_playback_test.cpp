@@ -128,6 +128,9 @@ TEST_F(ControllerLocalTest, ThePlaybackBarAndTheSlowButtonsCommandThePlayer) {
     ASSERT_TRUE(eventually([&] { return controller_->localStatus()->time >= kT0 + 10; }));
     EXPECT_EQ(controller_->playbackStatus()->mode, session::PlayMode::Forward);
     EXPECT_EQ(controller_->localStatus()->slider_range, 599u);
+    // Channel 0 alone: four panes, that channel shown, without a recorder.
+    EXPECT_EQ(wall_.view().channelCount(), 4);
+    EXPECT_EQ(wall_.view().activeChannels(), 1u);
 
     controller_->press(playbackButton(6));  // step forward: only while paused
     EXPECT_EQ(controller_->localStatus()->state, Command::Forward);
