@@ -57,6 +57,7 @@ bool ClientController::startLocalPlayback(protocol::RecorderTime t) {
     start.every_picture_backwards = true;
     start.watermark_check = deps_watermark_check_ && deps_watermark_check_();
     local_->start(start);
+    writeLog(session::LogCategory::LocalPlayback, 1);
     for (int i = 0; i < kPlaybackButtons; ++i)
         if (i != 4) setEnabled(playbackButton(i), true);  // 344 (recording) keeps its own state
     view_.openTimeDisplay();
@@ -70,6 +71,7 @@ void ClientController::stopLocalPlayback() {
     if (!local_) return;
     local_->stop();
     local_.reset();
+    writeLog(session::LogCategory::LocalPlayback, 2);
     wall_.setDisplayMode(media::DisplayMode::None);
     for (int i = 0; i < kPlaybackButtons; ++i)
         if (i != 4) setEnabled(playbackButton(i), false);

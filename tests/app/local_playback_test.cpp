@@ -11,6 +11,7 @@
 
 #include "../archive/archive_test_support.h"
 #include "../media/audio_test_support.h"
+#include "../session/session_test_support.h"
 #include "app/client_controller.h"
 #include "archive/archive_writer.h"
 
@@ -77,6 +78,7 @@ protected:
         ControllerDeps deps{wall_, view_, mixer_};
         deps.pause = [](std::chrono::milliseconds) {};
         deps.archive_folder = [this] { return dir_.path(); };
+        deps.log = &log_;
         controller_ = std::make_unique<ClientController>(std::move(deps));
     }
 
@@ -104,6 +106,7 @@ protected:
     }
 
     archive::testing::ScratchDir dir_;
+    session::testing::RecordingLog log_;
     media::VideoWall wall_;
     NullView view_;
     QuietMixer mixer_;
@@ -145,6 +148,11 @@ TEST_F(ControllerLocalTest, ThePlaybackBarAndTheSlowButtonsCommandThePlayer) {
 
     controller_->press(playbackButton(5));  // stop
     EXPECT_FALSE(controller_->localPlaybackActive());
+    // The operation log has the start and the end of local playback.
+    std::vector<std::uint32_t> local_records;
+    for (const auto& e : log_.entries())
+        if (e.category == session::LogCategory::LocalPlayback) local_records.push_back(e.action);
+    EXPECT_EQ(local_records, (std::vector<std::uint32_t>{1, 2}));
     EXPECT_FALSE(controller_->localStatus());
     EXPECT_FALSE(view_.jump_bar);
     EXPECT_FALSE(controller_->buttonState(playbackButton(1)).enabled);
