@@ -202,13 +202,7 @@ MainWindow::MainWindow(MainWindowSetup setup, QWidget* parent)
     deps.version = setup_.version;
     deps.storage = setup_.storage;
     deps.playback = setup_.playback;
-    // Local playback reads the pairs in Download below the storage
-    // location; from a CD, below the current directory.
-    deps.archive_folder = [this] {
-        if (setup_.storage == app::StorageMode::ReadOnlyMedium)
-            return std::filesystem::current_path() / "Download";
-        return archive::downloadFolder(settings_.location);
-    };
+    deps.archive_folder = [this] { return localArchiveFolder(); };
     if (media::sdlSoundOutputPresent()) deps.make_sound_output = [] { return media::makeSdlSoundOutput(); };
     deps.local_audio_buf = [this] { return settings_.audioBuffer(app::AudioBufferSlot::LocalPlayback); };
     deps.watermark_check = [this] { return settings_.watermark; };
@@ -474,6 +468,13 @@ void MainWindow::showMessageBox(const std::string& message) {
 }
 
 void MainWindow::minimise() { showMinimized(); }
+
+// Where local search and playback read archives: "Download" below the
+// storage location; from a CD, below the current directory.
+std::filesystem::path MainWindow::localArchiveFolder() const {
+    if (setup_.storage == app::StorageMode::ReadOnlyMedium) return std::filesystem::current_path() / "Download";
+    return archive::downloadFolder(settings_.location);
+}
 
 void MainWindow::startSaveJobTimer() { save_job_timer_.start(); }
 void MainWindow::stopSaveJobTimer() { save_job_timer_.stop(); }

@@ -167,6 +167,7 @@ private:
     bool openBrowser(const std::string& url) override;
     void startSaveJobTimer() override;
     void stopSaveJobTimer() override;
+    std::filesystem::path localArchiveFolder() const;
     void playbackChanged() override;
     void openTimeDisplay() override;
     void closeTimeDisplay() override;

@@ -21,7 +21,7 @@ void MainWindow::openLocalSearch() {
     }
     LocalSearchDeps deps;
     deps.location = settings_.location;
-    deps.archive_folder = archive::downloadFolder(settings_.location);
+    deps.archive_folder = localArchiveFolder();
     deps.date_format = settings_.date_format;
     deps.opacity = settings_.alpha(app::OpacitySlot::RemoteSearch);
     deps.start_local_playback = [this](protocol::RecorderTime t) { return startLocalPlaybackAt(t); };
