@@ -20,8 +20,7 @@
 #include <regex>
 #include <set>
 
-#include "sim/recorder_sim.h"
-#include "sim/sim_config.h"
+#include "sim_main_window.h"
 #include "ui/dialogs/image_preview_dialog.h"
 #include "ui/dialogs/image_viewer.h"
 #include "ui/resource_bundle.h"
@@ -33,14 +32,7 @@ namespace {
 using app::ControlId;
 namespace fs = std::filesystem;
 
-template <typename Pred>
-bool waitFor(Pred pred, int ms = 10'000) {
-    for (int waited = 0; waited < ms; waited += 20) {
-        if (pred()) return true;
-        QTest::qWait(20);
-    }
-    return pred();
-}
+using test::waitFor;
 
 std::vector<fs::path> filesIn(const fs::path& folder) {
     std::vector<fs::path> out;
@@ -54,35 +46,15 @@ std::vector<fs::path> filesIn(const fs::path& folder) {
 class StillsTest : public ::testing::Test {
 protected:
     void start(app::SaveFormat format) {
-        ASSERT_TRUE(home_.isValid());
         sim::SimConfig config;
         config.channel_num = 4;
         config.video.enabled = true;
         config.video.frames_per_second.fill(5);
-        recorder_ = std::make_unique<sim::RecorderSim>(std::move(config));
-        ASSERT_TRUE(recorder_->start());
-        MainWindowSetup setup;
-        setup.draw_path = DrawPathChoice::Rgb;
-        setup.open_mixer = false;
-        setup.home = home_.path().toStdString();
         auto store = std::make_unique<app::MemorySettingsStore>();
         store->writeNumber("LocalSetup/SaveFormat/SaveFormat", static_cast<std::uint32_t>(format));
-        setup.settings = std::move(store);
-        app::ConnectRequest request;
-        request.address = "127.0.0.1";
-        request.port = recorder_->port();
-        request.user = "admin";
-        request.password = "1234";
-        setup.auto_connect = request;
-        window_ = std::make_unique<MainWindow>(std::move(setup));
-        window_->show();
-        window_->start();
+        ASSERT_TRUE(rig_.start(std::move(config), std::move(store)));
         ASSERT_TRUE(waitFor([&] { return window_->wall().view().pictureChannels() == 0x000F; }));
         saved_ = app::savedFolder(window_->settings(), app::StorageMode::Writable);
-    }
-    void TearDown() override {
-        window_.reset();
-        if (recorder_) recorder_->stop();
     }
 
     // Presses Save and waits for the stills of every shown channel.
@@ -97,9 +69,10 @@ protected:
         return files.empty() ? QString() : QString::fromStdString(files.front().string());
     }
 
-    QTemporaryDir home_;
-    std::unique_ptr<sim::RecorderSim> recorder_;
-    std::unique_ptr<MainWindow> window_;
+    test::SimMainWindow rig_;
+    QTemporaryDir& home_ = rig_.home;
+    std::unique_ptr<sim::RecorderSim>& recorder_ = rig_.recorder;
+    std::unique_ptr<MainWindow>& window_ = rig_.window;
     fs::path saved_;
 };
 

@@ -9,8 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "sim/recorder_sim.h"
-#include "sim/sim_config.h"
+#include "sim_main_window.h"
 #include "ui/widgets/full_screen_bar.h"
 #include "ui/skin/skin_button.h"
 #include "ui/skin/skin_slider.h"
@@ -21,57 +20,28 @@ namespace {
 
 using app::ControlId;
 
-template <typename Pred>
-bool waitFor(Pred pred, int ms = 10'000) {
-    for (int waited = 0; waited < ms; waited += 20) {
-        if (pred()) return true;
-        QTest::qWait(20);
-    }
-    return pred();
-}
+using test::waitFor;
 
 class MainWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(home_.isValid());
         sim::SimConfig config;
         config.channel_num = 4;
         config.video.enabled = true;
         config.video.frames_per_second.fill(5);
-        recorder_ = std::make_unique<sim::RecorderSim>(std::move(config));
-        ASSERT_TRUE(recorder_->start());
-        MainWindowSetup setup;
-        setup.draw_path = DrawPathChoice::Rgb;
-        setup.open_mixer = false;
-        setup.home = home_.path().toStdString();
-        auto store = std::make_unique<app::MemorySettingsStore>();
-        store_ = store.get();
-        setup.settings = std::move(store);
-        setup.version.parts = {1, 2, 3, 4};
-        app::ConnectRequest request;
-        request.address = "127.0.0.1";
-        request.port = recorder_->port();
-        request.user = "admin";
-        request.password = "1234";
-        setup.auto_connect = request;
-        window_ = std::make_unique<MainWindow>(std::move(setup));
-        window_->show();
-        window_->start();
-        ASSERT_TRUE(waitFor([&] {
-            const auto* s = window_->controller().session();
-            return s != nullptr && s->liveOn() && window_->button(ControlId::Live)->isEnabled();
-        }));
-    }
-    void TearDown() override {
-        window_.reset();
-        if (recorder_) recorder_->stop();
+        app::ProgramVersion version;
+        version.parts = {1, 2, 3, 4};
+        ASSERT_TRUE(rig_.start(std::move(config), nullptr, version));
+        store_ = rig_.settings;
+        ASSERT_TRUE(rig_.waitForLive());
     }
     void click(ControlId control) { QTest::mouseClick(window_->button(control), Qt::LeftButton); }
 
-    QTemporaryDir home_;
+    test::SimMainWindow rig_;
+    QTemporaryDir& home_ = rig_.home;
     app::MemorySettingsStore* store_ = nullptr;  // owned by the window
-    std::unique_ptr<sim::RecorderSim> recorder_;
-    std::unique_ptr<MainWindow> window_;
+    std::unique_ptr<sim::RecorderSim>& recorder_ = rig_.recorder;
+    std::unique_ptr<MainWindow>& window_ = rig_.window;
 };
 
 TEST_F(MainWindowTest, SplitAndChannelButtonsShowTheChosenOnePressed) {

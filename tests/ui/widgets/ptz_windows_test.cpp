@@ -7,8 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "sim/recorder_sim.h"
-#include "sim/sim_config.h"
+#include "../sim_main_window.h"
 #include "ui/main_window.h"
 #include "ui/skin/skin_button.h"
 #include "ui/widgets/dome_pad.h"
@@ -21,46 +20,16 @@ namespace {
 using app::ControlId;
 using Bytes = std::vector<std::uint8_t>;
 
-template <typename Pred>
-bool waitFor(Pred pred, int ms = 10'000) {
-    for (int waited = 0; waited < ms; waited += 20) {
-        if (pred()) return true;
-        QTest::qWait(20);
-    }
-    return pred();
-}
+using test::waitFor;
 
 class PtzWindowsTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(home_.isValid());
         sim::SimConfig config;
         config.channel_num = 4;
         config.ptz_channels = 1u << 2;  // only channel 2 has PTZ
-        recorder_ = std::make_unique<sim::RecorderSim>(std::move(config));
-        ASSERT_TRUE(recorder_->start());
-        MainWindowSetup setup;
-        setup.draw_path = DrawPathChoice::Rgb;
-        setup.open_mixer = false;
-        setup.home = home_.path().toStdString();
-        setup.settings = std::make_unique<app::MemorySettingsStore>();
-        app::ConnectRequest request;
-        request.address = "127.0.0.1";
-        request.port = recorder_->port();
-        request.user = "admin";
-        request.password = "1234";
-        setup.auto_connect = request;
-        window_ = std::make_unique<MainWindow>(std::move(setup));
-        window_->show();
-        window_->start();
-        ASSERT_TRUE(waitFor([&] {
-            const auto* s = window_->controller().session();
-            return s != nullptr && s->liveOn() && window_->button(ControlId::Live)->isEnabled();
-        }));
-    }
-    void TearDown() override {
-        window_.reset();
-        if (recorder_) recorder_->stop();
+        ASSERT_TRUE(rig_.start(std::move(config)));
+        ASSERT_TRUE(rig_.waitForLive());
     }
     void click(QAbstractButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
     // The recorder got `name` with `payload` after what the last call found.
@@ -83,9 +52,9 @@ protected:
         return window_->ptzPanel();
     }
 
-    QTemporaryDir home_;
-    std::unique_ptr<sim::RecorderSim> recorder_;
-    std::unique_ptr<MainWindow> window_;
+    test::SimMainWindow rig_;
+    std::unique_ptr<sim::RecorderSim>& recorder_ = rig_.recorder;
+    std::unique_ptr<MainWindow>& window_ = rig_.window;
     std::size_t seen_ = 0;
 };
 
