@@ -329,7 +329,7 @@ void LocalPlayer::forwardIteration(std::stop_token stop) {
 
 void LocalPlayer::backwardIteration(std::stop_token stop) {
     const bool groups = everyPictureBackwards(state_.load());
-    if (groups && !seekPending() && showHeld(stop, state_.load())) return;
+    if (groups && !seekPending() && showHeld(stop)) return;
     Step step;
     if (seekPending()) {
         step = movedSliderPos();
@@ -341,7 +341,7 @@ void LocalPlayer::backwardIteration(std::stop_token stop) {
                 // Nothing earlier here: what waits for a key frame is given
                 // up, what is held is shown before another file opens.
                 gops_.flush();
-                while (showHeld(stop, Command::None))
+                while (showHeld(stop))
                     if (stop.stop_requested() || !everyPictureBackwards(state_.load())) return;
                 last_shown_.reset();
             }
@@ -381,12 +381,12 @@ bool LocalPlayer::everyPictureBackwards(Command state) const {
 }
 
 // The next held picture that may be shown, paced; false when there is none.
-bool LocalPlayer::showHeld(std::stop_token stop, Command state) {
+bool LocalPlayer::showHeld(std::stop_token stop) {
     auto next = gops_.nextShow();
     if (!next) return false;
     const int channel = next->unit.video.enc.channel;
     if (!output_.waitForRoom(channel, kQueueLimit, stop)) return true;
-    handVideo(stop, next->unit, state == Command::None ? state_.load() : state, media::HoldRole::Show, next->id);
+    handVideo(stop, next->unit, state_.load(), media::HoldRole::Show, next->id);
     last_shown_ = next->unit;
     return true;
 }

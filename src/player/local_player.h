@@ -162,7 +162,7 @@ private:
     void handVideo(std::stop_token stop, const Unit& unit, Command state, media::HoldRole role, std::uint64_t id);
     bool everyPictureBackwards(Command state) const;
     void checkWatermark(const media::VideoFrameHeader& h);
-    bool showHeld(std::stop_token stop, Command state);
+    bool showHeld(std::stop_token stop);
     void leaveGroups(bool keep_place);
     void reportDamage(std::uint32_t offset, const std::string& reason);
     void wait(std::stop_token stop, std::uint64_t frame_ms);
